@@ -1,0 +1,28 @@
+# Sourced by the other scripts: makes sure the Debian packages they need are
+# installed. As root it installs what is missing; otherwise it prints the one
+# command to run and stops.
+# Usage: need_packages PACKAGE...
+need_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || {
+      echo "apt-get could not install: ${missing[*]}" >&2
+      exit 1
+    }
+  else
+    echo "Missing packages. Run:" >&2
+    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+}
+
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libicu-dev)

@@ -1,0 +1,68 @@
+#include "app/run.hpp"
+
+#include <exception>
+#include <new>
+#include <string_view>
+
+#include "platform/file.hpp"
+#include "platform/output.hpp"
+#include "platform/text.hpp"
+
+namespace note2md {
+
+std::string filePath;
+std::string outputFilePath;
+std::string argString;
+
+namespace {
+
+constexpr std::string_view kUsage =
+    " file_path output_file_path \"argumentString\"\n"
+    "where argumentString contains H to request attempt to prefix potential headings with # and subheadings "
+    "with ## for improved Markdown rendering;\n"
+    "S to request appending two spaces to lines up to 100 characters long in groups of more than one so they "
+    "are not concatenated when rendered;\n"
+    "A to replace Quillory style attachment links with a form that renders in Markdown as a link next to an "
+    "image;\n"
+    "X to request that unchecked checkboxes are replaced with [ ] and checked checkboxes with [x];\n"
+    "L to request that web links be translated to markdown format.\n"
+    "For example, \"HA\" would request headings and link translation, but not extra spaces, checkboxes, or web "
+    "links.";
+
+// Shown in the usage text when the process was started without even a name.
+constexpr std::string_view kProgramName = "note2md";
+
+int fail(std::string_view description) {
+  platform::printLine(std::string("Error: ").append(description));
+  return 1;
+}
+
+int convert() {
+  std::string note = platform::readTextFile(filePath);
+  std::string working = note;
+  platform::writeFileAtomically(outputFilePath, working);
+  return 0;
+}
+
+}  // namespace
+
+int run(int argc, const char* const* argv) {
+  platform::guardProcess();
+  if (argc != 4) {
+    std::string_view program = (argc > 0 && argv[0] != nullptr) ? std::string_view(argv[0]) : kProgramName;
+    platform::printLine(std::string("Usage: ").append(program).append(kUsage));
+    return 1;
+  }
+  try {
+    filePath = argv[1];
+    outputFilePath = argv[2];
+    argString = platform::toUpper(argv[3]);
+    return convert();
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory");
+  } catch (const std::exception& error) {
+    return fail(error.what());
+  }
+}
+
+}  // namespace note2md

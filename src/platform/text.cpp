@@ -1,0 +1,128 @@
+#include "platform/text.hpp"
+
+#include <memory>
+
+#include <unicode/uchar.h>
+#include <unicode/ubrk.h>
+#include <unicode/ucasemap.h>
+#include <unicode/ustring.h>
+#include <unicode/utext.h>
+
+namespace note2md::platform {
+
+bool isWhiteSpace(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
+
+bool isTrimSpace(char32_t c) {
+  return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
+}
+
+std::size_t countCodePoints(std::string_view text) {
+  std::size_t count = 0;
+  for (char byte : text) count += !U8_IS_TRAIL(static_cast<unsigned char>(byte));
+  return count;
+}
+
+std::string_view trim(std::string_view text) {
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t next = begin;
+    if (!isTrimSpace(nextCodePoint(text, next))) break;
+    begin = next;
+  }
+  std::size_t end = text.size();
+  while (end > begin) {
+    std::size_t previous = end;
+    UChar32 c;
+    U8_PREV_UNSAFE(text.data(), previous, c);
+    if (!isTrimSpace(static_cast<char32_t>(c))) break;
+    end = previous;
+  }
+  return text.substr(begin, end - begin);
+}
+
+std::string repairUtf8(std::string_view text) {
+  std::string repaired;
+  repaired.reserve(text.size());
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  auto length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    int32_t start = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) {
+      repaired += "\xEF\xBF\xBD";
+    } else {
+      repaired.append(text.data() + start, static_cast<std::size_t>(i - start));
+    }
+  }
+  return repaired;
+}
+
+namespace {
+struct CaseMapCloser {
+  void operator()(UCaseMap* map) const { ucasemap_close(map); }
+};
+struct BreakIteratorCloser {
+  void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
+};
+struct TextCloser {
+  void operator()(UText* text) const { utext_close(text); }
+};
+
+// A character break iterator positioned over UTF-8 text; null when ICU fails.
+struct CharacterBreaks {
+  std::unique_ptr<UText, TextCloser> text;
+  std::unique_ptr<UBreakIterator, BreakIteratorCloser> iterator;
+
+  explicit CharacterBreaks(std::string_view utf8) {
+    UErrorCode status = U_ZERO_ERROR;
+    text.reset(utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status));
+    // The root locale's rules are the default extended grapheme clusters.
+    iterator.reset(ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
+    if (U_SUCCESS(status)) ubrk_setUText(iterator.get(), text.get(), &status);
+    if (U_FAILURE(status)) iterator.reset();
+  }
+};
+}  // namespace
+
+std::string toUpper(std::string_view text) {
+  std::string source = repairUtf8(text);
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UCaseMap, CaseMapCloser> map(ucasemap_open("", 0, &status));
+  if (U_FAILURE(status)) return source;
+  // Full upper-casing grows a text at most threefold per code point.
+  std::string upper(source.size() * 3 + 1, '\0');
+  int32_t length = ucasemap_utf8ToUpper(map.get(), upper.data(), static_cast<int32_t>(upper.size()),
+                                        source.data(), static_cast<int32_t>(source.size()), &status);
+  if (U_FAILURE(status)) return source;
+  upper.resize(static_cast<std::size_t>(length));
+  return upper;
+}
+
+std::size_t graphemePrefixLength(std::string_view text, std::size_t count) {
+  if (count == 0 || text.empty()) return 0;
+  CharacterBreaks breaks(text);
+  if (!breaks.iterator) return text.size();
+  int32_t boundary = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    boundary = ubrk_next(breaks.iterator.get());
+    if (boundary == UBRK_DONE) return text.size();
+  }
+  return static_cast<std::size_t>(boundary);
+}
+
+std::optional<std::size_t> findLastCharacter(std::string_view text, std::string_view character) {
+  if (text.empty()) return std::nullopt;
+  CharacterBreaks breaks(text);
+  if (!breaks.iterator) return std::nullopt;
+  std::optional<std::size_t> found;
+  int32_t start = ubrk_first(breaks.iterator.get());
+  for (int32_t end = ubrk_next(breaks.iterator.get()); end != UBRK_DONE;
+       start = end, end = ubrk_next(breaks.iterator.get())) {
+    auto position = static_cast<std::size_t>(start);
+    if (text.substr(position, static_cast<std::size_t>(end - start)) == character) found = position;
+  }
+  return found;
+}
+
+}  // namespace note2md::platform

@@ -1,0 +1,74 @@
+// Text services over UTF-8. Every text inside the program is valid UTF-8:
+// the reader validates the note, and argument strings are repaired on entry.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <unicode/utf8.h>
+
+namespace note2md::platform {
+
+// Decodes the code point at byte offset i of valid UTF-8 and moves i past it.
+inline char32_t nextCodePoint(std::string_view text, std::size_t& i) {
+  UChar32 c;
+  U8_NEXT_UNSAFE(text.data(), i, c);
+  return static_cast<char32_t>(c);
+}
+
+// The characters that end a line for the regular-expression dot:
+// LF, VT, FF, CR, NEL, LINE SEPARATOR and PARAGRAPH SEPARATOR.
+inline bool isLineTerminator(char32_t c) {
+  return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+// Unicode White_Space: exactly what "\s" matches.
+bool isWhiteSpace(char32_t c);
+
+// Tab and the space separators (Zs): the set that trimming removes.
+bool isTrimSpace(char32_t c);
+
+// Whether the code point at byte offset i is White_Space; i is not moved.
+inline bool isWhiteSpaceAt(std::string_view text, std::size_t i) {
+  auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x80) return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
+  return isWhiteSpace(nextCodePoint(text, i));
+}
+
+// Byte length of the line terminator at offset i, or 0 when there is none.
+inline std::size_t lineTerminatorLengthAt(std::string_view text, std::size_t i) {
+  auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x80) return (byte >= 0x0A && byte <= 0x0D) ? 1 : 0;
+  if (byte == 0xC2) return (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) ? 2 : 0;
+  if (byte == 0xE2) {
+    return (i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+            (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xA8)
+               ? 3
+               : 0;
+  }
+  return 0;
+}
+
+// Number of code points in valid UTF-8.
+std::size_t countCodePoints(std::string_view text);
+
+// Removes tab and space-separator characters from both ends.
+std::string_view trim(std::string_view text);
+
+// Upper case by the default full Unicode mapping, independent of any locale.
+// Ill-formed input is repaired first, so the result is always valid UTF-8.
+std::string toUpper(std::string_view text);
+
+// Valid UTF-8: ill-formed sequences become U+FFFD.
+std::string repairUtf8(std::string_view text);
+
+// Byte length of the first `count` user-perceived characters (extended
+// grapheme clusters), or the whole length when the text has fewer.
+std::size_t graphemePrefixLength(std::string_view text, std::size_t count);
+
+// Byte offset of the last user-perceived character equal to `character`.
+std::optional<std::size_t> findLastCharacter(std::string_view text, std::string_view character);
+
+}  // namespace note2md::platform

@@ -1,0 +1,182 @@
+// The real binary, end to end: what it prints, its exit status and the files
+// it leaves behind.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/process.hpp"
+
+namespace note2md {
+namespace {
+
+using testing::Launch;
+using testing::Outcome;
+using testing::ScratchDirectory;
+using testing::readFile;
+using testing::runNote2md;
+using testing::writeFile;
+
+const std::string kUsageRest =
+    " file_path output_file_path \"argumentString\"\n"
+    "where argumentString contains H to request attempt to prefix potential headings with # and subheadings with "
+    "## for improved Markdown rendering;\n"
+    "S to request appending two spaces to lines up to 100 characters long in groups of more than one so they are "
+    "not concatenated when rendered;\n"
+    "A to replace Quillory style attachment links with a form that renders in Markdown as a link next to an "
+    "image;\n"
+    "X to request that unchecked checkboxes are replaced with [ ] and checked checkboxes with [x];\n"
+    "L to request that web links be translated to markdown format.\n"
+    "For example, \"HA\" would request headings and link translation, but not extra spaces, checkboxes, or web "
+    "links.\n";
+
+TEST(CommandLine, AnyOtherArgumentCountPrintsTheUsageText) {
+  ScratchDirectory scratch;
+  writeFile(scratch.file("note.txt"), "Title\n");
+  const std::string note = scratch.file("note.txt");
+  const std::string out = scratch.file("out.md");
+  const std::vector<std::vector<std::string>> argumentLists = {
+      {"./bin/note2md"},
+      {"note2md", note, out},
+      {"note2md", note, out, "H", "extra"},
+      {"weird name", note},
+  };
+  for (const auto& argv : argumentLists) {
+    Launch launch;
+    launch.argv = argv;
+    Outcome outcome = testing::run(launch);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "Usage: " + argv[0] + kUsageRest);
+    EXPECT_EQ(outcome.err, "");
+  }
+  EXPECT_EQ(scratch.entries(), std::vector<std::string>{"note.txt"});
+}
+
+TEST(CommandLine, AnEmptyArgumentVectorDoesNotCrash) {
+  Launch launch;  // no argument 0 at all
+  Outcome outcome = testing::run(launch);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out.rfind("Usage: ", 0), 0u) << outcome.out;
+  EXPECT_TRUE(outcome.out.ends_with(kUsageRest));
+  EXPECT_EQ(outcome.err, "");
+}
+
+class Conversion : public ::testing::Test {
+ protected:
+  ScratchDirectory scratch;
+  std::string note = scratch.file("note.txt");
+  std::string out = scratch.file("out.md");
+
+  // A run that fails must say so on one line and leave nothing behind.
+  void expectError(const Outcome& outcome, const std::string& message) {
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "Error: " + message + "\n");
+    EXPECT_EQ(outcome.err, "");
+  }
+};
+
+TEST_F(Conversion, WithoutOptionsCopiesTheNoteAsUtf8) {
+  const std::string text = "Title\n\n\xE2\x98\x90 caf\xC3\xA9\r\nhttp://x\n";
+  writeFile(note, text);
+  Outcome outcome = runNote2md({note, out, ""});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(readFile(out), text);
+}
+
+TEST_F(Conversion, ReencodesUtf16AndUtf32NotesAsUtf8) {
+  // "Hi\n" and U+2610 in four encodings, each with its byte-order mark.
+  const std::vector<std::string> encodings = {
+      std::string("\xFF\xFEH\0i\0\n\0\x10\x26", 10),
+      std::string("\xFE\xFF\0H\0i\0\n\x26\x10", 10),
+      std::string("\xFF\xFE\0\0H\0\0\0i\0\0\0\n\0\0\0\x10\x26\0\0", 20),
+      std::string("\xEF\xBB\xBFHi\n\xE2\x98\x90"),
+  };
+  for (const auto& encoded : encodings) {
+    writeFile(note, encoded);
+    Outcome outcome = runNote2md({note, out, ""});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_EQ(readFile(out), "Hi\n\xE2\x98\x90");
+  }
+}
+
+TEST_F(Conversion, AnUnreadableNoteEndsTheRunWithoutWriting) {
+  writeFile(scratch.file("latin1.txt"), "caf\xE9\n");
+  mkdir(scratch.file("folder").c_str(), 0755);
+  struct Case {
+    std::string input;
+    std::string message;
+  };
+  const Case cases[] = {
+      {scratch.file("absent.txt"), "cannot read \"" + scratch.file("absent.txt") + "\": No such file or directory"},
+      {scratch.file("folder"), "cannot read \"" + scratch.file("folder") + "\": Is a directory"},
+      {scratch.file("latin1.txt"), "cannot read \"" + scratch.file("latin1.txt") +
+                                       "\": not valid UTF-8 text (ill-formed byte sequence at byte offset 3)"},
+  };
+  for (const auto& c : cases) {
+    expectError(runNote2md({c.input, out, "HSAXL"}), c.message);
+    EXPECT_EQ(access(out.c_str(), F_OK), -1) << c.input;
+  }
+}
+
+TEST_F(Conversion, AnUnwritableDestinationEndsTheRunAndKeepsWhatWasThere) {
+  writeFile(note, "Title\n\nbody\n");
+  mkdir(scratch.file("folder").c_str(), 0755);
+  expectError(runNote2md({note, scratch.file("missing/out.md"), "HSAXL"}),
+              "cannot write \"" + scratch.file("missing/out.md") + "\": No such file or directory");
+  expectError(runNote2md({note, scratch.file("folder"), "HSAXL"}),
+              "cannot write \"" + scratch.file("folder") + "\": Is a directory");
+  EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"folder", "note.txt"}));
+}
+
+TEST_F(Conversion, AFailedWriteLeavesTheOldFileAndNoAuxiliaryFile) {
+  // A file-size limit makes the write fail half way, as a full disk would.
+  writeFile(note, std::string(100000, 'x'));
+  writeFile(out, "previous");
+  Launch launch;
+  launch.argv = {testing::binaryPath(), note, out, ""};
+  launch.fileSizeLimit = 4096;
+  Outcome outcome = testing::run(launch);
+  expectError(outcome, "cannot write \"" + out + "\": File too large");
+  EXPECT_EQ(readFile(out), "previous");
+  EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"note.txt", "out.md"}));
+}
+
+TEST_F(Conversion, ARefusedDirectoryIsReportedWhenPermissionsApply) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+  writeFile(note, "Title\n");
+  mkdir(scratch.file("locked").c_str(), 0555);
+  expectError(runNote2md({note, scratch.file("locked/out.md"), ""}),
+              "cannot write \"" + scratch.file("locked/out.md") + "\": Permission denied");
+}
+
+TEST_F(Conversion, ReplacesTheDestinationWhole) {
+  writeFile(note, "new\n");
+  writeFile(out, std::string(5000, 'o'));
+  EXPECT_EQ(runNote2md({note, out, ""}).status, 0);
+  EXPECT_EQ(readFile(out), "new\n");
+  EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"note.txt", "out.md"}));
+}
+
+TEST_F(Conversion, MayWriteOverItsOwnInput) {
+  writeFile(note, "\xFF\xFE" + std::string("o\0k\0", 4));
+  EXPECT_EQ(runNote2md({note, note, ""}).status, 0);
+  EXPECT_EQ(readFile(note), "ok");
+  EXPECT_EQ(scratch.entries(), std::vector<std::string>{"note.txt"});
+}
+
+TEST_F(Conversion, ResolvesRelativePathsAgainstTheWorkingDirectory) {
+  writeFile(note, "relative\n");
+  Launch launch;
+  launch.argv = {testing::binaryPath(), "note.txt", "out.md", ""};
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(scratch.path().c_str()), 0);
+  Outcome outcome = testing::run(launch);
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_EQ(outcome.status, 0) << outcome.out;
+  EXPECT_EQ(readFile(out), "relative\n");
+}
+
+}  // namespace
+}  // namespace note2md

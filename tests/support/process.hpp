@@ -1,0 +1,46 @@
+// Running the real binary and scratch directories for tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace note2md::testing {
+
+struct Outcome {
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+struct Launch {
+  std::vector<std::string> argv;  // complete, argument 0 included
+  std::string program;            // defaults to the note2md binary
+  long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes for the child, -1 for none
+};
+
+Outcome run(const Launch& launch);
+
+// note2md with argument 0 set to the binary's path.
+Outcome runNote2md(const std::vector<std::string>& arguments);
+
+std::string binaryPath();
+
+// A fresh directory under $TMPDIR, removed with everything in it at the end.
+class ScratchDirectory {
+ public:
+  ScratchDirectory();
+  ~ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  std::vector<std::string> entries() const;
+
+ private:
+  std::string path_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+}  // namespace note2md::testing
