@@ -80,6 +80,7 @@ TEST_F(Conversion, WithoutOptionsCopiesTheNoteAsUtf8) {
   writeFile(note, text);
   Outcome outcome = runNote2md({note, out, ""});
   EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "{tagList:{}, createdDate:\"\", updatedDate:\"\", name:\"Title    caf   http   x\"}\n");
   EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(readFile(out), text);
 }
@@ -176,6 +177,60 @@ TEST_F(Conversion, ResolvesRelativePathsAgainstTheWorkingDirectory) {
   ASSERT_EQ(chdir(previous), 0);
   EXPECT_EQ(outcome.status, 0) << outcome.out;
   EXPECT_EQ(readFile(out), "relative\n");
+}
+
+class Record : public Conversion {};
+
+TEST_F(Record, TellsTheNotesTagsDatesAndName) {
+  writeFile(note,
+            "Shopping list for Saturday\n"
+            "Tag(s): work, home\n"
+            "Created: 5 March\n"
+            "Updated: 6 March\n");
+  Outcome outcome = runNote2md({note, out, ""});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out,
+            "{tagList:{\"work\", \"home\"}, createdDate:\"5 March\", updatedDate:\"6 March\", "
+            "name:\"Shopping list for Saturday Tag s   work  home Created  5 March Updated  6 March\"}\n");
+}
+
+TEST_F(Record, DoesNotDependOnTheOptions) {
+  writeFile(note,
+            "Title\n\nTag(s): a\nCreated: today\n\nline\nline\n\n\nSection\n\n"
+            "\xE2\x98\x90 xatch:///Attachments/a.png https://x.org\n");
+  const std::string expected = runNote2md({note, out, ""}).out;
+  EXPECT_NE(expected.find("tagList:{\"a\"}, createdDate:\"today\""), std::string::npos) << expected;
+  for (const char* options : {"HSAXL", "hsaxl", "LXASH", "H", "x", "\xC3\x9F", "zz9"}) {
+    Outcome outcome = runNote2md({note, out, options});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, expected) << options;
+  }
+}
+
+TEST_F(Record, EscapesQuotesAndBackslashesSoTheLineStaysParseable) {
+  writeFile(note, "Tag(s): say \"hi\", a\\b\nCreated: \"March\"\nUpdated: C:\\dir\n");
+  Outcome outcome = runNote2md({note, out, ""});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out,
+            "{tagList:{\"say \\\"hi\\\"\", \"a\\\\b\"}, createdDate:\"\\\"March\\\"\", "
+            "updatedDate:\"C:\\\\dir\", name:\"Tag s   say  hi   a b Created   March  Updated  C  dir\"}\n");
+}
+
+TEST_F(Record, NamesAShortNoteAfterTheProgramPath) {
+  writeFile(note, "Hi!\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {"tools/conv \"1\".x", "/conv \\\"1\\\".x"},
+      {"tools/line\nbreak", "/line\\nbreak"},
+      {"note2md", ""},
+  };
+  for (const auto& [argument0, name] : cases) {
+    Launch launch;
+    launch.argv = {argument0, note, out, "H"};
+    launch.program = testing::binaryPath();
+    Outcome outcome = testing::run(launch);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "{tagList:{}, createdDate:\"\", updatedDate:\"\", name:\"" + name + "\"}\n");
+  }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <new>
 #include <string_view>
 
+#include "app/record.hpp"
+#include "metadata/header.hpp"
+#include "metadata/name.hpp"
 #include "platform/file.hpp"
 #include "platform/output.hpp"
 #include "platform/text.hpp"
@@ -37,11 +40,18 @@ int fail(std::string_view description) {
   return 1;
 }
 
-int convert() {
+int convert(std::string_view argument0) {
   std::string note = platform::readTextFile(filePath);
-  std::string working = note;
+  // The metadata comes from the note as read, whatever the options.
+  const std::string tagValue = extractValueForKey(note, "Tag\\(s\\):");
+  const std::string createdValue = extractValueForKey(note, "Created:");
+  const std::string updatedValue = extractValueForKey(note, "Updated:");
+  const std::string name = createName(note, argument0);
+
+  std::string working = std::move(note);
   platform::writeFileAtomically(outputFilePath, working);
-  return 0;
+  // The caller learns of the conversion only from this line.
+  return platform::printLine(metadataRecord(tagValue, createdValue, updatedValue, name)) ? 0 : 1;
 }
 
 }  // namespace
@@ -57,7 +67,7 @@ int run(int argc, const char* const* argv) {
     filePath = argv[1];
     outputFilePath = argv[2];
     argString = platform::toUpper(argv[3]);
-    return convert();
+    return convert(argv[0]);
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   } catch (const std::exception& error) {

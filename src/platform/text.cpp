@@ -16,6 +16,17 @@ bool isTrimSpace(char32_t c) {
   return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
 }
 
+std::size_t findLineTerminator(std::string_view text, std::size_t from) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = from; i < text.size(); ++i) {
+    unsigned char byte = bytes[i];
+    // Only 0A-0D, C2 (NEL) and E2 (LS, PS) can start a terminator.
+    if ((byte >= 0x0A && byte <= 0x0D) || ((byte == 0xC2 || byte == 0xE2) && lineTerminatorLengthAt(text, i) > 0))
+      return i;
+  }
+  return text.size();
+}
+
 std::size_t countCodePoints(std::string_view text) {
   std::size_t count = 0;
   for (char byte : text) count += !U8_IS_TRAIL(static_cast<unsigned char>(byte));

@@ -51,6 +51,9 @@ inline std::size_t lineTerminatorLengthAt(std::string_view text, std::size_t i) 
   return 0;
 }
 
+// Offset of the first line terminator at or after `from`, or the text's size.
+std::size_t findLineTerminator(std::string_view text, std::size_t from);
+
 // Number of code points in valid UTF-8.
 std::size_t countCodePoints(std::string_view text);
 

@@ -1,0 +1,13 @@
+// The one line that tells the calling process what it needs to know.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace note2md {
+
+// {tagList:{"a", "b"}, createdDate:"...", updatedDate:"...", name:"..."}
+std::string metadataRecord(std::string_view tagValue, std::string_view createdValue,
+                           std::string_view updatedValue, std::string_view name);
+
+}  // namespace note2md

@@ -1,0 +1,39 @@
+#include "metadata/name.hpp"
+
+#include "platform/text.hpp"
+
+namespace note2md {
+namespace {
+constexpr std::size_t kPrefixCharacters = 100;
+constexpr std::size_t kMinimumNameLength = 10;
+
+bool isWanted(char32_t c) {
+  return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') || c == U'_' ||
+         c == U'-';
+}
+}  // namespace
+
+std::string filterUnwantedCharsFrom(std::string_view text) {
+  std::string filtered;
+  filtered.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = platform::nextCodePoint(text, i);
+    filtered += isWanted(c) ? static_cast<char>(c) : ' ';
+  }
+  return std::string(platform::trim(filtered));
+}
+
+std::optional<std::string> extractFileName(std::string_view path) {
+  std::optional<std::size_t> slash = platform::findLastCharacter(path, "/");
+  if (!slash) return std::nullopt;
+  return std::string(path.substr(*slash));
+}
+
+std::string createName(std::string_view text, std::string_view argument0) {
+  std::string name = filterUnwantedCharsFrom(text.substr(0, platform::graphemePrefixLength(text, kPrefixCharacters)));
+  // Only ASCII is left, one byte per character.
+  if (name.size() >= kMinimumNameLength) return name;
+  return extractFileName(platform::repairUtf8(argument0)).value_or(std::string());
+}
+
+}  // namespace note2md
