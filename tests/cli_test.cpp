@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "rewrite/rewrite.hpp"
 #include "support/process.hpp"
 
 namespace note2md {
@@ -177,6 +178,48 @@ TEST_F(Conversion, ResolvesRelativePathsAgainstTheWorkingDirectory) {
   ASSERT_EQ(chdir(previous), 0);
   EXPECT_EQ(outcome.status, 0) << outcome.out;
   EXPECT_EQ(readFile(out), "relative\n");
+}
+
+class Options : public Conversion {
+ protected:
+  const std::string text =
+      "Title\n\nl1\nl2 \xE2\x98\x90 xatch:///Attachments/a.png http://x.org/\n\n\nSection\n\n"
+      "\xE2\x98\x92 done\n";
+
+  std::string convert(const std::string& options) {
+    writeFile(note, text);
+    Outcome outcome = runNote2md({note, out, options});
+    EXPECT_EQ(outcome.status, 0) << options;
+    EXPECT_EQ(outcome.err, "");
+    return readFile(out);
+  }
+};
+
+TEST_F(Options, EachLetterRequestsItsRewritingInAnyCase) {
+  using Rewrite = std::string (*)(std::string_view);
+  const std::pair<const char*, Rewrite> cases[] = {
+      {"H", markHeadingAndSubheadings}, {"h", markHeadingAndSubheadings},  {"HH", markHeadingAndSubheadings},
+      {"HZ9", markHeadingAndSubheadings}, {"S", addTrailingSpaces},       {"\xC3\x9F", addTrailingSpaces},
+      {"a", translateAttachmentLinks},  {"-x", replaceCheckboxes},        {"L", convertLinksToMarkdown},
+  };
+  for (const auto& [options, rewrite] : cases) {
+    const std::string expected = rewrite(text);
+    ASSERT_NE(expected, text) << options;
+    EXPECT_EQ(convert(options), expected) << options;
+  }
+  EXPECT_EQ(convert(""), text);
+  EXPECT_EQ(convert("Z9?"), text);
+}
+
+TEST_F(Options, RewritingsRunInTheOrderHSAXL) {
+  const std::string expected =
+      convertLinksToMarkdown(replaceCheckboxes(translateAttachmentLinks(addTrailingSpaces(markHeadingAndSubheadings(text)))));
+  // The order matters for this note: line breaks before attachments differ from after.
+  ASSERT_NE(expected, convertLinksToMarkdown(replaceCheckboxes(addTrailingSpaces(translateAttachmentLinks(
+                          markHeadingAndSubheadings(text))))));
+  for (const char* options : {"HSAXL", "hsaxl", "LXASH", "xlhas", "LLXXAASSHH"}) {
+    EXPECT_EQ(convert(options), expected) << options;
+  }
 }
 
 class Record : public Conversion {};

@@ -10,6 +10,7 @@
 #include "platform/file.hpp"
 #include "platform/output.hpp"
 #include "platform/text.hpp"
+#include "rewrite/rewrite.hpp"
 
 namespace note2md {
 
@@ -32,6 +33,18 @@ constexpr std::string_view kUsage =
     "For example, \"HA\" would request headings and link translation, but not extra spaces, checkboxes, or web "
     "links.";
 
+struct Rewriting {
+  std::string_view letter;
+  std::string (*apply)(std::string_view);
+};
+
+// The order of this table is the order of the rewritings, whatever the order
+// of the letters.
+constexpr Rewriting kRewritings[] = {
+    {"H", markHeadingAndSubheadings}, {"S", addTrailingSpaces},      {"A", translateAttachmentLinks},
+    {"X", replaceCheckboxes},         {"L", convertLinksToMarkdown},
+};
+
 // Shown in the usage text when the process was started without even a name.
 constexpr std::string_view kProgramName = "note2md";
 
@@ -49,6 +62,9 @@ int convert(std::string_view argument0) {
   const std::string name = createName(note, argument0);
 
   std::string working = std::move(note);
+  for (const Rewriting& rewriting : kRewritings) {
+    if (argString.find(rewriting.letter) != std::string::npos) working = rewriting.apply(working);
+  }
   platform::writeFileAtomically(outputFilePath, working);
   // The caller learns of the conversion only from this line.
   return platform::printLine(metadataRecord(tagValue, createdValue, updatedValue, name)) ? 0 : 1;

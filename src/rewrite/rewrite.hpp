@@ -1,0 +1,29 @@
+// The Markdown rewritings, one per option letter. Each is a pure function of
+// the text; the run applies them in the order H, S, A, X, L.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace note2md {
+
+// H: "# " before the first line that holds anything but white space, when it
+// is short and followed by a blank line; "## " before every short line that
+// has at least two blank lines above it and one below.
+std::string markHeadingAndSubheadings(std::string_view text);
+
+// S: two blanks at the end of every line of 1 to 100 code points that follows
+// a line feed and is followed by another non-empty line.
+std::string addTrailingSpaces(std::string_view text);
+
+// A: each attachment link ("xatch" ... ":///Attachments/NAME") becomes a link
+// to /Attachments/NAME and, on the next line, an inline image of it.
+std::string translateAttachmentLinks(std::string_view text);
+
+// X: U+2610 becomes "[ ]" and U+2612 becomes "[x]".
+std::string replaceCheckboxes(std::string_view text);
+
+// L: every http, https or ftp address becomes [address](address).
+std::string convertLinksToMarkdown(std::string_view text);
+
+}  // namespace note2md
