@@ -1,5 +1,6 @@
 #include "platform/encoding.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -18,28 +19,34 @@ bool startsWith(const std::string& bytes, std::string_view prefix) {
 // Offset of the first ill-formed sequence, or npos for valid UTF-8.
 std::size_t firstInvalidUtf8(std::string_view bytes) {
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-  const std::size_t size = bytes.size();
-  std::size_t i = 0;
-  while (i < size) {
-    // Notes are mostly ASCII; skip it eight bytes at a time.
-    while (i + 8 <= size) {
-      uint64_t word;
-      std::memcpy(&word, data + i, 8);
-      if (word & 0x8080808080808080ULL) break;
-      i += 8;
+  std::size_t base = 0;
+  while (base < bytes.size()) {
+    // ICU's decoder takes 32-bit offsets, so the text goes in slices that
+    // end on a character boundary.
+    std::size_t end = std::min<std::size_t>(bytes.size(), base + (std::size_t{1} << 30));
+    for (int back = 0; back < 3 && end < bytes.size() && U8_IS_TRAIL(data[end]); ++back) --end;
+    const uint8_t* slice = data + base;
+    const auto length = static_cast<int32_t>(end - base);
+    int32_t i = 0;
+    while (i < length) {
+      // Notes are mostly ASCII; skip it eight bytes at a time.
+      while (i + 8 <= length) {
+        uint64_t word;
+        std::memcpy(&word, slice + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+        i += 8;
+      }
+      if (i >= length) break;
+      if (slice[i] < 0x80) {
+        ++i;
+        continue;
+      }
+      const int32_t start = i;
+      UChar32 c;
+      U8_NEXT(slice, i, length, c);
+      if (c < 0) return base + static_cast<std::size_t>(start);
     }
-    if (i >= size) break;
-    if (data[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    // Decode in windows so that int32_t offsets never overflow.
-    const std::size_t window = std::min<std::size_t>(size - i, 4);
-    int32_t j = 0;
-    UChar32 c;
-    U8_NEXT(data + i, j, static_cast<int32_t>(window), c);
-    if (c < 0) return i;
-    i += static_cast<std::size_t>(j);
+    base = end;
   }
   return std::string::npos;
 }
