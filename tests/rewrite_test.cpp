@@ -47,6 +47,7 @@ TEST(Headings, MarkTheFirstShortLineFollowedByABlankLine) {
                 {"  \nTitle\n\nbody\n", "  \n# Title\n\nbody\n"},
                 {"\rTitle\n\nbody\n", "\r# Title\n\nbody\n"},
                 {"\n\n\nSub\n\nbody", "\n\n\n# Sub\n\nbody"},
+                {"\n\n\n\tSub\n\nbody", "\n\n\n\t# Sub\n\nbody"},
                 {"Ti\vtle\n\nbody", "Ti\vtle\n\nbody"},
                 {repeat(kEmoji, 100) + "\n\nx", "# " + repeat(kEmoji, 100) + "\n\nx"},
                 {repeat(kEmoji, 101) + "\n\nx", repeat(kEmoji, 101) + "\n\nx"},

@@ -35,14 +35,15 @@ constexpr std::string_view kUsage =
 
 struct Rewriting {
   std::string_view letter;
-  std::string (*apply)(std::string_view);
+  Operations::Rewrite Operations::*apply;
 };
 
 // The order of this table is the order of the rewritings, whatever the order
 // of the letters.
 constexpr Rewriting kRewritings[] = {
-    {"H", markHeadingAndSubheadings}, {"S", addTrailingSpaces},      {"A", translateAttachmentLinks},
-    {"X", replaceCheckboxes},         {"L", convertLinksToMarkdown},
+    {"H", &Operations::markHeadingAndSubheadings}, {"S", &Operations::addTrailingSpaces},
+    {"A", &Operations::translateAttachmentLinks},  {"X", &Operations::replaceCheckboxes},
+    {"L", &Operations::convertLinksToMarkdown},
 };
 
 // Shown in the usage text when the process was started without even a name.
@@ -53,17 +54,22 @@ int fail(std::string_view description) {
   return 1;
 }
 
-int convert(std::string_view argument0) {
+int convert(std::string_view argument0, const Operations& operations) {
   std::string note = platform::readTextFile(filePath);
   // The metadata comes from the note as read, whatever the options.
-  const std::string tagValue = extractValueForKey(note, "Tag\\(s\\):");
-  const std::string createdValue = extractValueForKey(note, "Created:");
-  const std::string updatedValue = extractValueForKey(note, "Updated:");
-  const std::string name = createName(note, argument0);
+  const std::string tagValue = operations.extractValueForKey(note, "Tag\\(s\\):");
+  const std::string createdValue = operations.extractValueForKey(note, "Created:");
+  const std::string updatedValue = operations.extractValueForKey(note, "Updated:");
+  const std::string name = operations.createName(note, argument0);
 
+  // Two buffers take turns, so that a large note costs two texts' memory
+  // however many rewritings run; unused capacity is never touched.
   std::string working = std::move(note);
+  std::string spare;
+  spare.reserve(working.capacity());
   for (const Rewriting& rewriting : kRewritings) {
-    if (argString.find(rewriting.letter) != std::string::npos) working = rewriting.apply(working);
+    if (argString.find(rewriting.letter) == std::string::npos) continue;
+    if ((operations.*rewriting.apply)(working, spare)) working.swap(spare);
   }
   platform::writeFileAtomically(outputFilePath, working);
   // The caller learns of the conversion only from this line.
@@ -72,7 +78,17 @@ int convert(std::string_view argument0) {
 
 }  // namespace
 
-int run(int argc, const char* const* argv) {
+const Operations kOperations = {
+    extractValueForKey,
+    createName,
+    into::markHeadingAndSubheadings,
+    into::addTrailingSpaces,
+    into::translateAttachmentLinks,
+    into::replaceCheckboxes,
+    into::convertLinksToMarkdown,
+};
+
+int run(int argc, const char* const* argv, const Operations& operations) {
   platform::guardProcess();
   if (argc != 4) {
     std::string_view program = (argc > 0 && argv[0] != nullptr) ? std::string_view(argv[0]) : kProgramName;
@@ -83,7 +99,7 @@ int run(int argc, const char* const* argv) {
     filePath = argv[1];
     outputFilePath = argv[2];
     argString = platform::toUpper(argv[3]);
-    return convert(argv[0]);
+    return convert(argv[0], operations);
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   } catch (const std::exception& error) {

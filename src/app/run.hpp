@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace note2md {
 
@@ -11,8 +12,24 @@ extern std::string filePath;        // the note to read, argument 1 verbatim
 extern std::string outputFilePath;  // the Markdown file to write, argument 2 verbatim
 extern std::string argString;       // the option letters, argument 3 upper-cased
 
+// What a run does to a note. The program uses kOperations; the benchmarks run
+// the same driver with other implementations to compare them.
+struct Operations {
+  // Writes the rewritten text to `out`, or returns false when it is unchanged.
+  using Rewrite = bool (*)(std::string_view text, std::string& out);
+  std::string (*extractValueForKey)(std::string_view text, std::string_view key);
+  std::string (*createName)(std::string_view text, std::string_view argument0);
+  Rewrite markHeadingAndSubheadings;
+  Rewrite addTrailingSpaces;
+  Rewrite translateAttachmentLinks;
+  Rewrite replaceCheckboxes;
+  Rewrite convertLinksToMarkdown;
+};
+
+extern const Operations kOperations;
+
 // The whole life of the process; returns its exit status, 0 or 1. Everything
 // it prints goes to standard output; nothing ever reaches standard error.
-int run(int argc, const char* const* argv);
+int run(int argc, const char* const* argv, const Operations& operations = kOperations);
 
 }  // namespace note2md

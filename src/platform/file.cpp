@@ -78,6 +78,9 @@ std::string readAll(const std::string& path) {
   std::string bytes;
   // A regular file's size is known; anything else (a pipe) grows as it comes.
   std::size_t capacity = S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) + 1 : 65536;
+  // Room for the rewritings to grow the text in place; it costs nothing
+  // until it is used.
+  bytes.reserve(capacity + capacity / 4 + 4096);
   bytes.resize(capacity);
   std::size_t used = 0;
   for (;;) {

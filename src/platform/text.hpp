@@ -57,6 +57,23 @@ std::size_t findLineTerminator(std::string_view text, std::size_t from);
 // Number of code points in valid UTF-8.
 std::size_t countCodePoints(std::string_view text);
 
+// Whether valid UTF-8 holds at most `limit` code points; looks at no more of
+// a long text than it must.
+inline bool hasAtMostCodePoints(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return true;
+  if (text.size() > 4 * limit) return false;
+  return countCodePoints(text) <= limit;
+}
+
+// The end of the run of non-white-space code points that starts at i.
+inline std::size_t skipNonWhiteSpace(std::string_view text, std::size_t i) {
+  while (i < text.size() && !isWhiteSpaceAt(text, i)) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    i += byte < 0x80 ? 1 : static_cast<std::size_t>(U8_COUNT_TRAIL_BYTES_UNSAFE(byte)) + 1;
+  }
+  return i;
+}
+
 // Removes tab and space-separator characters from both ends.
 std::string_view trim(std::string_view text);
 

@@ -1,5 +1,10 @@
 // The Markdown rewritings, one per option letter. Each is a pure function of
 // the text; the run applies them in the order H, S, A, X, L.
+//
+// Each comes in two forms: one returns the new text; the other, in namespace
+// `into`, writes it to a buffer that the run reuses from one rewriting to the
+// next, and returns false (leaving the buffer unspecified) when the text stays
+// as it is.
 #pragma once
 
 #include <string>
@@ -25,5 +30,13 @@ std::string replaceCheckboxes(std::string_view text);
 
 // L: every http, https or ftp address becomes [address](address).
 std::string convertLinksToMarkdown(std::string_view text);
+
+namespace into {
+bool markHeadingAndSubheadings(std::string_view text, std::string& out);
+bool addTrailingSpaces(std::string_view text, std::string& out);
+bool translateAttachmentLinks(std::string_view text, std::string& out);
+bool replaceCheckboxes(std::string_view text, std::string& out);
+bool convertLinksToMarkdown(std::string_view text, std::string& out);
+}  // namespace into
 
 }  // namespace note2md

@@ -15,13 +15,13 @@ inline std::string randomText(std::mt19937& random, const std::vector<std::strin
   return text;
 }
 
-// The text with control characters spelled out, for failure messages.
+// The text in ASCII with everything else spelled out, for failure messages.
 inline std::string visible(const std::string& text) {
   std::string shown;
   for (unsigned char c : text) {
     if (c == '\n') {
       shown += "\\n";
-    } else if (c < 0x20 || c == 0x7F) {
+    } else if (c < 0x20 || c >= 0x7F) {
       static constexpr char kHex[] = "0123456789ABCDEF";
       shown += "\\x";
       shown += kHex[c >> 4];

@@ -1,0 +1,19 @@
+// The forms of the rewritings that return a new text.
+#include "rewrite/rewrite.hpp"
+
+namespace note2md {
+namespace {
+std::string collect(bool (*rewrite)(std::string_view, std::string&), std::string_view text) {
+  std::string out;
+  if (rewrite(text, out)) return out;
+  return std::string(text);
+}
+}  // namespace
+
+std::string markHeadingAndSubheadings(std::string_view text) { return collect(into::markHeadingAndSubheadings, text); }
+std::string addTrailingSpaces(std::string_view text) { return collect(into::addTrailingSpaces, text); }
+std::string translateAttachmentLinks(std::string_view text) { return collect(into::translateAttachmentLinks, text); }
+std::string replaceCheckboxes(std::string_view text) { return collect(into::replaceCheckboxes, text); }
+std::string convertLinksToMarkdown(std::string_view text) { return collect(into::convertLinksToMarkdown, text); }
+
+}  // namespace note2md
