@@ -1,0 +1,130 @@
+// Helpers for bench/run.sh: writes the benchmark notes and measures commands
+// (wall time side by side, peak memory) without needing other tools.
+//
+//   benchtool notes DIR                   write the notes and DIR/index.tsv
+//   benchtool compare N CMD... [-- CMD...] median wall seconds of each command,
+//                                           run in turns N times
+//   benchtool wall TIMEOUT CMD...          seconds of one run, or "timeout"
+//   benchtool rss CMD...                   peak resident size in KiB
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "notes.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Finished {
+  double seconds = 0;
+  long maxRssKib = 0;
+  bool timedOut = false;
+  int status = 0;
+};
+
+Finished runOnce(const std::vector<char*>& argv, double timeoutSeconds) {
+  const auto start = Clock::now();
+  pid_t child = fork();
+  if (child == 0) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  Finished finished;
+  rusage usage{};
+  int status = 0;
+  for (;;) {
+    pid_t done = wait4(child, &status, timeoutSeconds > 0 ? WNOHANG : 0, &usage);
+    if (done == child) break;
+    if (std::chrono::duration<double>(Clock::now() - start).count() > timeoutSeconds) {
+      kill(child, SIGKILL);
+      wait4(child, &status, 0, &usage);
+      finished.timedOut = true;
+      break;
+    }
+    usleep(1000);
+  }
+  finished.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  finished.maxRssKib = usage.ru_maxrss;
+  finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return finished;
+}
+
+std::vector<std::vector<char*>> splitCommands(int argc, char** argv, int first) {
+  std::vector<std::vector<char*>> commands(1);
+  for (int i = first; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) {
+      commands.back().push_back(nullptr);
+      commands.emplace_back();
+    } else {
+      commands.back().push_back(argv[i]);
+    }
+  }
+  commands.back().push_back(nullptr);
+  return commands;
+}
+
+int writeNotes(const std::string& directory) {
+  std::ofstream index(directory + "/index.tsv");
+  auto write = [&](const std::string& file, const std::string& name, const std::string& text) {
+    std::ofstream(directory + "/" + file, std::ios::binary) << text;
+    index << file << '\t' << name << '\n';
+  };
+  write("realistic-3k.txt", "realistic note, 3 KB", note2md::bench::realisticNote(3 * 1024));
+  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::bench::realisticNote(16 << 20));
+  int number = 0;
+  for (const auto& [name, text] : note2md::bench::adversarialNotes(1 << 20)) {
+    write("adversarial-" + std::to_string(++number) + ".txt", name, text);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "notes") == 0) return writeNotes(argv[2]);
+  if (argc >= 4 && std::strcmp(argv[1], "compare") == 0) {
+    const int rounds = std::atoi(argv[2]);
+    auto commands = splitCommands(argc, argv, 3);
+    std::vector<std::vector<double>> times(commands.size());
+    for (int round = 0; round < rounds; ++round) {
+      for (std::size_t i = 0; i < commands.size(); ++i) times[i].push_back(runOnce(commands[i], 0).seconds);
+    }
+    for (auto& samples : times) {
+      std::sort(samples.begin(), samples.end());
+      std::printf("%.6f\n", samples[samples.size() / 2]);
+    }
+    return 0;
+  }
+  if (argc >= 4 && std::strcmp(argv[1], "wall") == 0) {
+    auto commands = splitCommands(argc, argv, 3);
+    Finished finished = runOnce(commands[0], std::atof(argv[2]));
+    if (finished.timedOut) {
+      std::printf("timeout\n");
+    } else {
+      std::printf("%.4f\n", finished.seconds);
+    }
+    return finished.timedOut ? 0 : finished.status;
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "rss") == 0) {
+    auto commands = splitCommands(argc, argv, 2);
+    Finished finished = runOnce(commands[0], 0);
+    std::printf("%ld\n", finished.maxRssKib);
+    return finished.status;
+  }
+  std::fprintf(stderr, "usage: benchtool notes DIR | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD\n");
+  return 2;
+}

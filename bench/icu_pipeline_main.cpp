@@ -1,0 +1,27 @@
+// note2md with every operation done by its pattern through the regex engine:
+// the straightforward pipeline that the benchmarks compare the program with.
+#include "app/run.hpp"
+#include "reference/reference.hpp"
+
+namespace {
+namespace ref = note2md::reference;
+
+template <std::string (*rewrite)(std::string_view)>
+bool into(std::string_view text, std::string& out) {
+  out = rewrite(text);
+  return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const note2md::Operations operations = {
+      ref::extractValueForKey,
+      ref::createName,
+      into<ref::markHeadingAndSubheadings>,
+      into<ref::addTrailingSpaces>,
+      into<ref::translateAttachmentLinks>,
+      into<ref::replaceCheckboxes>,
+      into<ref::convertLinksToMarkdown>,
+  };
+  return note2md::run(argc, argv, operations);
+}
