@@ -30,7 +30,7 @@ std::string sentence(Random& random, std::size_t minimum, std::size_t maximum) {
     if (!line.empty()) line += ' ';
     line += kWords[random.next(sizeof kWords / sizeof kWords[0])];
   }
-  line[0] = static_cast<char>(line[0] >= 'a' && line[0] <= 'z' ? line[0] - 32 : line[0]);
+  if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = static_cast<char>(line[0] - 'a' + 'A');
   return line;
 }
 

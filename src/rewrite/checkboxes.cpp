@@ -12,7 +12,7 @@ bool into::replaceCheckboxes(std::string_view text, std::string& out) {
   rewrite::Splice splice(text, out, 64);
   const char* data = text.data();
   for (std::size_t i = 0; i + 2 < text.size();) {
-    const void* lead = std::memchr(data + i, '\xE2', text.size() - 2 - i);
+    const void* lead = std::memchr(data + i, 0xE2, text.size() - 2 - i);
     if (lead == nullptr) break;
     i = static_cast<std::size_t>(static_cast<const char*>(lead) - data);
     if (data[i + 1] == '\x98' && (data[i + 2] == '\x90' || data[i + 2] == '\x92')) {
