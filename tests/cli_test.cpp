@@ -224,17 +224,33 @@ TEST_F(Options, RewritingsRunInTheOrderHSAXL) {
 
 class Record : public Conversion {};
 
-TEST_F(Record, TellsTheNotesTagsDatesAndName) {
-  writeFile(note,
-            "Shopping list for Saturday\n"
-            "Tag(s): work, home\n"
-            "Created: 5 March\n"
-            "Updated: 6 March\n");
-  Outcome outcome = runNote2md({note, out, ""});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out,
-            "{tagList:{\"work\", \"home\"}, createdDate:\"5 March\", updatedDate:\"6 March\", "
-            "name:\"Shopping list for Saturday Tag s   work  home Created  5 March Updated  6 March\"}\n");
+TEST_F(Record, ThatCannotBePrintedIsAFailure) {
+  writeFile(note, "Title\n");
+  Launch launch;
+  launch.argv = {testing::binaryPath(), note, out, ""};
+  launch.closeStandardOutput = true;
+  Outcome outcome = testing::run(launch);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(readFile(out), "Title\n");
+}
+
+TEST_F(Record, TellsTheNotesTagsDatesAndNameOnOneLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Shopping list for Saturday\nTag(s): work, home\nCreated: 5 March\nUpdated: 6 March\n",
+       "{tagList:{\"work\", \"home\"}, createdDate:\"5 March\", updatedDate:\"6 March\", "
+       "name:\"Shopping list for Saturday Tag s   work  home Created  5 March Updated  6 March\"}\n"},
+      // Quotes and backslashes are escaped so that the line stays parseable.
+      {"Tag(s): say \"hi\", a\\b\nCreated: \"March\"\nUpdated: C:\\dir\n",
+       "{tagList:{\"say \\\"hi\\\"\", \"a\\\\b\"}, createdDate:\"\\\"March\\\"\", "
+       "updatedDate:\"C:\\\\dir\", name:\"Tag s   say  hi   a b Created   March  Updated  C  dir\"}\n"},
+  };
+  for (const auto& [text, record] : cases) {
+    writeFile(note, text);
+    Outcome outcome = runNote2md({note, out, ""});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, record);
+  }
 }
 
 TEST_F(Record, DoesNotDependOnTheOptions) {
@@ -248,15 +264,6 @@ TEST_F(Record, DoesNotDependOnTheOptions) {
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.out, expected) << options;
   }
-}
-
-TEST_F(Record, EscapesQuotesAndBackslashesSoTheLineStaysParseable) {
-  writeFile(note, "Tag(s): say \"hi\", a\\b\nCreated: \"March\"\nUpdated: C:\\dir\n");
-  Outcome outcome = runNote2md({note, out, ""});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out,
-            "{tagList:{\"say \\\"hi\\\"\", \"a\\\\b\"}, createdDate:\"\\\"March\\\"\", "
-            "updatedDate:\"C:\\\\dir\", name:\"Tag s   say  hi   a b Created   March  Updated  C  dir\"}\n");
 }
 
 TEST_F(Record, NamesAShortNoteAfterTheProgramPath) {

@@ -34,6 +34,7 @@ Outcome run(const Launch& launch) {
   if (child < 0) throw std::runtime_error("fork");
   if (child == 0) {
     dup2(out[1], STDOUT_FILENO);
+    if (launch.closeStandardOutput) close(STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
     if (launch.fileSizeLimit >= 0) {
       // Without this the limit would kill the child instead of failing its write.

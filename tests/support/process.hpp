@@ -16,6 +16,7 @@ struct Launch {
   std::vector<std::string> argv;  // complete, argument 0 included
   std::string program;            // defaults to the note2md binary
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes for the child, -1 for none
+  bool closeStandardOutput = false;
 };
 
 Outcome run(const Launch& launch);
