@@ -1,0 +1,38 @@
+// libFuzzer target: any bytes must decode or be refused without harm, and on
+// any text every scan must give what its pattern gives through the engine.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "metadata/header.hpp"
+#include "metadata/name.hpp"
+#include "platform/encoding.hpp"
+#include "reference/reference.hpp"
+#include "rewrite/rewrite.hpp"
+
+namespace {
+
+void check(bool agrees) {
+  if (!agrees) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The engine's backtracking makes long inputs slow without finding more.
+  if (size > 4096) return 0;
+  note2md::platform::DecodedText decoded =
+      note2md::platform::decodeText(std::string(reinterpret_cast<const char*>(data), size));
+  if (!decoded.ok) return 0;
+  const std::string& text = decoded.text;
+  namespace ref = note2md::reference;
+  check(note2md::markHeadingAndSubheadings(text) == ref::markHeadingAndSubheadings(text));
+  check(note2md::addTrailingSpaces(text) == ref::addTrailingSpaces(text));
+  check(note2md::translateAttachmentLinks(text) == ref::translateAttachmentLinks(text));
+  check(note2md::replaceCheckboxes(text) == ref::replaceCheckboxes(text));
+  check(note2md::convertLinksToMarkdown(text) == ref::convertLinksToMarkdown(text));
+  for (const char* key : {"Created:", "Tag\\(s\\):"})
+    check(note2md::extractValueForKey(text, key) == ref::extractValueForKey(text, key));
+  check(note2md::createName(text, "bin/x") == ref::createName(text, "bin/x"));
+  return 0;
+}
