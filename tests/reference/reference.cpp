@@ -43,13 +43,6 @@ std::string markHeadingAndSubheadings(std::string_view text) {
                  Regex::anchorsMatchLines, "$1## $2$3");
 }
 
-std::string markHeadingAndSubheadingsUncorrected(std::string_view text) {
-  std::string marked =
-      replace(text, "(^\\s*)((?!.*(#|:///Attachment)).{1,100})(?=(?:[ ]*\\n){2,})", Regex::none, "$1# $2$3");
-  return replace(marked, "((?:\\n *){3,})((?!.*(#|:///Attachment)).{1,100})(?=(?:\\n *){2,})",
-                 Regex::anchorsMatchLines, "$1## $2$3");
-}
-
 std::string addTrailingSpaces(std::string_view text) {
   // The look-ahead selects the same lines as the uncorrected pattern; the two
   // groups put the blanks before a final carriage return.

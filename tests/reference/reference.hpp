@@ -23,9 +23,8 @@ std::string translateAttachmentLinks(std::string_view text);
 std::string replaceCheckboxes(std::string_view text);
 std::string convertLinksToMarkdown(std::string_view text);
 
-// The heading and line-break patterns as first written, without the two
-// corrections above, to show that the corrections change nothing else.
-std::string markHeadingAndSubheadingsUncorrected(std::string_view text);
+// The line-break pattern as first written, without the correction above, to
+// show that the correction changes nothing else.
 std::string addTrailingSpacesUncorrected(std::string_view text);
 
 }  // namespace note2md::reference

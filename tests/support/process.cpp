@@ -1,15 +1,13 @@
 #include "support/process.hpp"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,10 +19,11 @@ namespace note2md::testing {
 
 std::string binaryPath() { return NOTE2MD_BINARY; }
 
+// Standard output and error go to unlinked temporary files, read back once
+// the child has ended.
 Outcome run(const Launch& launch) {
-  int out[2];
-  int err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
   std::string program = launch.program.empty() ? binaryPath() : launch.program;
   std::vector<char*> argv;
   for (const auto& argument : launch.argv) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -33,9 +32,12 @@ Outcome run(const Launch& launch) {
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork");
   if (child == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    if (launch.closeStandardOutput) close(STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
+    if (launch.closeStandardOutput) {
+      close(STDOUT_FILENO);
+    } else {
+      dup2(fileno(out), STDOUT_FILENO);
+    }
+    dup2(fileno(err), STDERR_FILENO);
     if (launch.fileSizeLimit >= 0) {
       // Without this the limit would kill the child instead of failing its write.
       signal(SIGXFSZ, SIG_IGN);
@@ -45,34 +47,16 @@ Outcome run(const Launch& launch) {
     execve(program.c_str(), argv.data(), environ);
     _exit(127);
   }
-  close(out[1]);
-  close(err[1]);
-
-  Outcome outcome;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* sinks[2] = {&outcome.out, &outcome.err};
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[65536];
-      ssize_t count = read(fds[i].fd, buffer, sizeof buffer);
-      if (count > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(count));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
   int status = 0;
   waitpid(child, &status, 0);
+  Outcome outcome;
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  for (auto [file, sink] : {std::pair{out, &outcome.out}, std::pair{err, &outcome.err}}) {
+    std::rewind(file);
+    char buffer[65536];
+    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, file)) > 0;) sink->append(buffer, count);
+    std::fclose(file);
+  }
   return outcome;
 }
 
