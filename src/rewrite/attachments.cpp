@@ -18,11 +18,6 @@ constexpr std::string_view kStart = "xatch";
 constexpr std::string_view kAnchor = ":///Attachments/";
 constexpr std::size_t npos = std::string_view::npos;
 
-// The first line terminator in [from, limit), or limit.
-std::size_t terminatorBefore(std::string_view text, std::size_t from, std::size_t limit) {
-  return platform::findLineTerminator(text.substr(0, limit), from);
-}
-
 // First ":///Attachments/" at or after a position, remembering the last
 // answer: positions asked for only grow, so the text is searched once.
 class AnchorFinder {
@@ -64,7 +59,8 @@ bool into::translateAttachmentLinks(std::string_view text, std::string& out) {
     for (;;) {
       anchor = anchors.from(anchor);
       const std::size_t limit = anchor == npos ? text.size() : anchor;
-      const std::size_t terminator = terminatorBefore(text, clear, limit);
+      // The first line terminator between the last anchor checked and this one.
+      const std::size_t terminator = platform::findLineTerminator(text.substr(0, limit), clear);
       if (terminator < limit) {
         // No "xatch" before this line end can match: its anchors all lack a name.
         next = terminator;

@@ -43,18 +43,17 @@ std::size_t schemeStart(std::string_view text, std::size_t separator) {
 
 bool into::convertLinksToMarkdown(std::string_view text, std::string& out) {
   rewrite::Splice splice(text, out, text.size() / 8 + 64);
-  std::size_t copied = 0;
   for (std::size_t separator = text.find("://"); separator != npos;) {
     const std::size_t start = schemeStart(text, separator);
     const std::size_t rest = separator + 3;
     const std::size_t end = start == npos ? rest : platform::skipNonWhiteSpace(text, rest);
-    if (start == npos || start < copied || end == rest) {
+    if (start == npos || end == rest) {
       separator = text.find("://", separator + 1);
       continue;
     }
     const std::string_view address = text.substr(start, end - start);
     splice.replace(start, end).append("[").append(address).append("](").append(address).append(")");
-    copied = end;
+    // A scheme cannot start before `end`, which is white space or the end of the text.
     separator = text.find("://", end);
   }
   return splice.finish();
