@@ -6,7 +6,11 @@
 #include "platform/encoding.hpp"
 #include "platform/file.hpp"
 #include "platform/regex.hpp"
+#include "platform/text.hpp"
+#include "app/run.hpp"
 #include "support/process.hpp"
+
+#include <unicode/uclean.h>
 
 namespace note2md::platform {
 namespace {
@@ -146,6 +150,66 @@ TEST(ReadTextFile, KeepsAPathWithControlCharactersOnOneLine) {
   } catch (const FileError& error) {
     EXPECT_STREQ(error.what(), "cannot read \"a\\nb\\x1B\": No such file or directory");
   }
+}
+
+
+std::string repeat(std::string_view text, std::size_t times) {
+  std::string result;
+  for (std::size_t i = 0; i < times; ++i) result += text;
+  return result;
+}
+
+TEST(TextServices, GraphemePrefixLengthLooksAsFarAsTheClustersReach) {
+  const std::string acute = "\xCC\x81";  // U+0301, combines with what precedes it
+  const std::string longCluster = "e" + repeat(acute, 10000);
+  const std::string mediumCluster = "e" + repeat(acute, 40);
+  const struct {
+    const char* name;
+    std::string text;
+    std::size_t count;
+    std::size_t length;
+  } cases[] = {
+      {"fewer clusters than asked for", "ab", 5, 2},
+      {"exactly as many", "abc", 3, 3},
+      {"one cluster far longer than the first look", longCluster + "x", 1, longCluster.size()},
+      {"clusters that end beyond the first look", repeat(mediumCluster, 101), 100, 100 * mediumCluster.size()},
+      {"the last cluster ends where the text ends", repeat(mediumCluster, 100), 100, 100 * mediumCluster.size()},
+      {"CR LF is one cluster", "\r\n\r\nx", 2, 4},
+  };
+  for (const auto& c : cases) EXPECT_EQ(graphemePrefixLength(c.text, c.count), c.length) << c.name;
+}
+
+// ICU allocates through these while a test makes it fail, as it would when
+// its data is missing or memory has run out.
+bool gFailIcu = false;
+void* icuAlloc(const void*, size_t size) { return gFailIcu ? nullptr : std::malloc(size); }
+void* icuRealloc(const void*, void* block, size_t size) { return gFailIcu ? nullptr : std::realloc(block, size); }
+void icuFree(const void*, void* block) { std::free(block); }
+
+TEST(TextServices, AFailingIcuIsAnErrorLineNeverAFallback) {
+  UErrorCode status = U_ZERO_ERROR;
+  u_setMemoryFunctions(nullptr, icuAlloc, icuRealloc, icuFree, &status);
+  ASSERT_TRUE(U_SUCCESS(status));
+  // Once ICU has loaded its data, only the objects of each call remain to fail.
+  ASSERT_EQ(graphemePrefixLength("a\u0301b", 1), 3u);
+  ASSERT_EQ(toUpper("x"), "X");
+  gFailIcu = true;
+  EXPECT_THROW(graphemePrefixLength("abc", 1), TextServiceError);
+  EXPECT_THROW(findLastCharacter("a/b", "/"), TextServiceError);
+  EXPECT_THROW(toUpper("x"), TextServiceError);
+
+  ScratchDirectory scratch;
+  testing::writeFile(scratch.file("note.txt"), "A note long enough for a name\n");
+  const std::string out = scratch.file("out.md");
+  const char* argv[] = {"note2md", scratch.file("note.txt").c_str(), out.c_str(), "H"};
+  ::testing::internal::CaptureStdout();
+  int exitStatus = run(4, argv);
+  std::string printed = ::testing::internal::GetCapturedStdout();
+  gFailIcu = false;
+  EXPECT_EQ(exitStatus, 1);
+  EXPECT_TRUE(printed.starts_with("Error: ")) << printed;
+  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+  EXPECT_EQ(scratch.entries(), std::vector<std::string>{"note.txt"});
 }
 
 }  // namespace

@@ -4,12 +4,20 @@
 
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include <unicode/utf8.h>
 
 namespace note2md::platform {
+
+// An ICU service that failed at run time (missing data, no memory, a text
+// too large for its offsets). Never answered with a fallback value.
+class TextServiceError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Decodes the code point at byte offset i of valid UTF-8 and moves i past it.
 inline char32_t nextCodePoint(std::string_view text, std::size_t& i) {
@@ -85,7 +93,8 @@ std::string toUpper(std::string_view text);
 std::string repairUtf8(std::string_view text);
 
 // Byte length of the first `count` user-perceived characters (extended
-// grapheme clusters), or the whole length when the text has fewer.
+// grapheme clusters), or the whole length when the text has fewer. Looks at
+// only as much of the text as it needs, so a note of any size will do.
 std::size_t graphemePrefixLength(std::string_view text, std::size_t count);
 
 // Byte offset of the last user-perceived character equal to `character`.
