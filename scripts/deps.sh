@@ -25,4 +25,11 @@ need_packages() {
   fi
 }
 
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libicu-dev)
+# What building the program needs: the compiler, ICU, and ICU's data tools
+# (icupkg, genccode) that cut its data down to what the program loads.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtools)
+
+# What the test suite needs besides: GoogleTest (its library, and its sources
+# for other C++ libraries), a CommonMark renderer, strace for fault injection,
+# mandoc to check the man page, and dpkg-dev for the package's Depends.
+TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace mandoc dpkg-dev)

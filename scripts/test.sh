@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds note2md and its tests, then runs the whole test suite.
+# Builds note2md and its tests with warnings as errors, then runs the whole
+# test suite: unit, end-to-end, differential, examples, install and package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
-need_packages "${BUILD_PACKAGES[@]}" libgtest-dev
+need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure

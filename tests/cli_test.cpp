@@ -50,7 +50,9 @@ TEST(CommandLine, AnyOtherArgumentCountPrintsTheUsageText) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.out.starts_with("Usage: " + (argv.empty() ? "" : argv[0])));
     EXPECT_TRUE(outcome.out.ends_with(kUsageRest)) << outcome.out;
-    if (!argv.empty()) EXPECT_EQ(outcome.out, "Usage: " + argv[0] + kUsageRest);
+    if (!argv.empty()) {
+      EXPECT_EQ(outcome.out, "Usage: " + argv[0] + kUsageRest);
+    }
     EXPECT_EQ(outcome.err, "");
   }
   EXPECT_EQ(scratch.entries(), std::vector<std::string>{"note.txt"});

@@ -77,8 +77,8 @@ TEST(AttachmentLinks, BecomeALinkAndAnImage) {
   };
   expectAll(translateAttachmentLinks,
             {
-                {"see xatch:///Attachments/a.png now", "see " + both("a.png") + " now"},
-                {"(xatch:///Attachments/a.png)", "(" + both("a.png)")},
+                {"see xatch:///Attachments/a.png now", std::string("see ").append(both("a.png")).append(" now")},
+                {"(xatch:///Attachments/a.png)", std::string("(").append(both("a.png)"))},
                 {"xatch one xatch:///Attachments/a", both("a")},
                 {"xatch:///Attachments/ :///Attachments/b", both("b")},
                 {"xatch:///Attachments/a.png  \nnext", both("a.png") + "  \nnext"},

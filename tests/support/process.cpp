@@ -60,6 +60,16 @@ Outcome run(const Launch& launch) {
   return outcome;
 }
 
+std::string findProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+  for (std::string directory; std::getline(directories, directory, ':');) {
+    std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return {};
+}
+
 Outcome runNote2md(const std::vector<std::string>& arguments) {
   Launch launch;
   launch.argv.push_back(binaryPath());

@@ -26,6 +26,9 @@ Outcome runNote2md(const std::vector<std::string>& arguments);
 
 std::string binaryPath();
 
+// The full path of a program found on $PATH, or empty when there is none.
+std::string findProgram(const std::string& name);
+
 // A fresh directory under $TMPDIR, removed with everything in it at the end.
 class ScratchDirectory {
  public:

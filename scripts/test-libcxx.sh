@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The toolchain of macOS, as far as it can be had here: clang with libc++,
+# ICU linked dynamically, GoogleTest compiled from its sources. Builds with
+# warnings as errors and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang libc++-dev libc++abi-dev
+
+CC=clang CXX=clang++ CXXFLAGS=-stdlib=libc++ LDFLAGS=-stdlib=libc++ \
+  cmake -S . -B build-libcxx -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON >/dev/null
+cmake --build build-libcxx
+ctest --test-dir build-libcxx --output-on-failure
