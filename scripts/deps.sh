@@ -33,3 +33,13 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtool
 # for other C++ libraries), a CommonMark renderer, strace for fault injection,
 # mandoc to check the man page, and dpkg-dev for the package's Depends.
 TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace mandoc dpkg-dev)
+
+# Usage: configure BUILD_DIR CMAKE_ARGUMENT...
+# Configures with Ninja, or with whatever generator BUILD_DIR already uses.
+configure() {
+  local dir=$1
+  shift
+  local generator=(-G Ninja)
+  [ -f "$dir/CMakeCache.txt" ] && generator=()
+  cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
+}

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 need_packages "${BUILD_PACKAGES[@]}"
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=OFF >/dev/null
+configure build -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=OFF >/dev/null
 cmake --build build --target note2md
 
 echo

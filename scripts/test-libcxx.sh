@@ -8,6 +8,6 @@ cd "$(dirname "$0")/.."
 need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang libc++-dev libc++abi-dev
 
 CC=clang CXX=clang++ CXXFLAGS=-stdlib=libc++ LDFLAGS=-stdlib=libc++ \
-  cmake -S . -B build-libcxx -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON >/dev/null
+  configure build-libcxx -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON
 cmake --build build-libcxx
 ctest --test-dir build-libcxx --output-on-failure

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 need_packages "${BUILD_PACKAGES[@]}"
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target note2md >/dev/null
 for note in examples/*.txt; do
   base=${note%.txt}
