@@ -199,9 +199,10 @@ TEST(TextServices, AFailingIcuIsAnErrorLineNeverAFallback) {
   EXPECT_THROW(toUpper("x"), TextServiceError);
 
   ScratchDirectory scratch;
-  testing::writeFile(scratch.file("note.txt"), "A note long enough for a name\n");
+  const std::string note = scratch.file("note.txt");
   const std::string out = scratch.file("out.md");
-  const char* argv[] = {"note2md", scratch.file("note.txt").c_str(), out.c_str(), "H"};
+  testing::writeFile(note, "A note long enough for a name\n");
+  const char* argv[] = {"note2md", note.c_str(), out.c_str(), "H"};
   ::testing::internal::CaptureStdout();
   int exitStatus = run(4, argv);
   std::string printed = ::testing::internal::GetCapturedStdout();
