@@ -113,7 +113,8 @@ TEST_F(Conversion, AnUnwritableDestinationEndsTheRunAndKeepsWhatWasThere) {
   writeFile(note, "Title\n\nbody\n");
   mkdir(scratch.file("folder").c_str(), 0755);
   expectError(runNote2md({note, scratch.file("missing/out.md"), "HSAXL"}),
-              "cannot write \"" + scratch.file("missing/out.md") + "\": No such file or directory");
+              "cannot write \"" + scratch.file("missing/out.md") + "\": cannot create a file in \"" +
+                  scratch.file("missing") + "\": No such file or directory");
   expectError(runNote2md({note, scratch.file("folder"), "HSAXL"}),
               "cannot write \"" + scratch.file("folder") + "\": Is a directory");
   EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"folder", "note.txt"}));
@@ -137,7 +138,8 @@ TEST_F(Conversion, ARefusedDirectoryIsReportedWhenPermissionsApply) {
   writeFile(note, "Title\n");
   mkdir(scratch.file("locked").c_str(), 0555);
   expectError(runNote2md({note, scratch.file("locked/out.md"), ""}),
-              "cannot write \"" + scratch.file("locked/out.md") + "\": Permission denied");
+              "cannot write \"" + scratch.file("locked/out.md") + "\": cannot create a file in \"" +
+                  scratch.file("locked") + "\": Permission denied");
 }
 
 TEST_F(Conversion, MayWriteOverItsOwnInput) {

@@ -9,6 +9,7 @@
 #include "metadata/name.hpp"
 #include "platform/file.hpp"
 #include "platform/output.hpp"
+#include "platform/process.hpp"
 #include "platform/text.hpp"
 #include "rewrite/rewrite.hpp"
 

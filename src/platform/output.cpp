@@ -1,8 +1,6 @@
 #include "platform/output.hpp"
 
 #include <cerrno>
-#include <csignal>
-#include <exception>
 #include <string>
 
 #include <unistd.h>
@@ -22,12 +20,6 @@ bool printLine(std::string_view line) {
     rest.remove_prefix(static_cast<std::size_t>(count));
   }
   return true;
-}
-
-void guardProcess() {
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::set_terminate([] { ::_exit(1); });
 }
 
 }  // namespace note2md::platform

@@ -21,23 +21,24 @@ std::string binaryPath() { return NOTE2MD_BINARY; }
 
 // Standard output and error go to unlinked temporary files, read back once
 // the child has ended.
-Outcome run(const Launch& launch) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
+Running start(const Launch& launch) {
+  Running running;
+  running.out = std::tmpfile();
+  running.err = std::tmpfile();
   std::string program = launch.program.empty() ? binaryPath() : launch.program;
   std::vector<char*> argv;
   for (const auto& argument : launch.argv) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
-  pid_t child = fork();
-  if (child < 0) throw std::runtime_error("fork");
-  if (child == 0) {
+  running.pid = fork();
+  if (running.pid < 0) throw std::runtime_error("fork");
+  if (running.pid == 0) {
     if (launch.closeStandardOutput) {
       close(STDOUT_FILENO);
     } else {
-      dup2(fileno(out), STDOUT_FILENO);
+      dup2(fileno(running.out), STDOUT_FILENO);
     }
-    dup2(fileno(err), STDERR_FILENO);
+    dup2(fileno(running.err), STDERR_FILENO);
     if (launch.fileSizeLimit >= 0) {
       // Without this the limit would kill the child instead of failing its write.
       signal(SIGXFSZ, SIG_IGN);
@@ -47,17 +48,27 @@ Outcome run(const Launch& launch) {
     execve(program.c_str(), argv.data(), environ);
     _exit(127);
   }
+  return running;
+}
+
+Outcome finish(Running& running) {
   int status = 0;
-  waitpid(child, &status, 0);
+  waitpid(running.pid, &status, 0);
   Outcome outcome;
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  for (auto [file, sink] : {std::pair{out, &outcome.out}, std::pair{err, &outcome.err}}) {
+  outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  for (auto [file, sink] : {std::pair{running.out, &outcome.out}, std::pair{running.err, &outcome.err}}) {
     std::rewind(file);
     char buffer[65536];
     for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, file)) > 0;) sink->append(buffer, count);
     std::fclose(file);
   }
   return outcome;
+}
+
+Outcome run(const Launch& launch) {
+  Running running = start(launch);
+  return finish(running);
 }
 
 std::string findProgram(const std::string& name) {

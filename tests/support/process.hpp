@@ -1,6 +1,7 @@
 // Running the real binary and scratch directories for tests.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@ namespace note2md::testing {
 
 struct Outcome {
   int status = -1;  // exit status, or -1 when the process did not exit normally
+  int signal = 0;   // the signal that ended it, if one did
   std::string out;
   std::string err;
 };
@@ -20,6 +22,15 @@ struct Launch {
 };
 
 Outcome run(const Launch& launch);
+
+// The same in two steps, for a test that acts while the process runs.
+struct Running {
+  int pid = -1;
+  std::FILE* out = nullptr;
+  std::FILE* err = nullptr;
+};
+Running start(const Launch& launch);
+Outcome finish(Running& running);
 
 // note2md with argument 0 set to the binary's path.
 Outcome runNote2md(const std::vector<std::string>& arguments);
