@@ -14,7 +14,7 @@ bool into(std::string_view text, std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const note2md::Operations operations = {
+  const note2md::app::Operations operations = {
       ref::extractValueForKey,
       ref::createName,
       into<ref::markHeadingAndSubheadings>,
@@ -23,5 +23,5 @@ int main(int argc, char** argv) {
       into<ref::replaceCheckboxes>,
       into<ref::convertLinksToMarkdown>,
   };
-  return note2md::run(argc, argv, operations);
+  return note2md::app::run(argc, argv, operations);
 }

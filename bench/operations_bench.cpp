@@ -23,7 +23,7 @@ void measure(benchmark::State& state, Operation operation) {
 }
 
 #define NOTE2MD_REWRITE_BENCHMARK(name)                                                            \
-  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::name); }                \
+  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::rewrite::name); }       \
   void BM_##name##_regex(benchmark::State& state) { measure(state, note2md::reference::name); }    \
   BENCHMARK(BM_##name##_scan)->Unit(benchmark::kMillisecond);                                      \
   BENCHMARK(BM_##name##_regex)->Unit(benchmark::kMillisecond);
@@ -36,7 +36,7 @@ NOTE2MD_REWRITE_BENCHMARK(convertLinksToMarkdown)
 
 // A key that no line carries makes the search cover the whole note.
 void BM_extractValueForKey_scan(benchmark::State& state) {
-  measure(state, [](const std::string& text) { return note2md::extractValueForKey(text, "Missing:"); });
+  measure(state, [](const std::string& text) { return note2md::metadata::extractValueForKey(text, "Missing:"); });
 }
 void BM_extractValueForKey_regex(benchmark::State& state) {
   measure(state, [](const std::string& text) { return note2md::reference::extractValueForKey(text, "Missing:"); });
@@ -45,7 +45,7 @@ BENCHMARK(BM_extractValueForKey_scan)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_extractValueForKey_regex)->Unit(benchmark::kMillisecond);
 
 void BM_createName_scan(benchmark::State& state) {
-  measure(state, [](const std::string& text) { return note2md::createName(text, "bin/note2md"); });
+  measure(state, [](const std::string& text) { return note2md::metadata::createName(text, "bin/note2md"); });
 }
 void BM_createName_regex(benchmark::State& state) {
   measure(state, [](const std::string& text) { return note2md::reference::createName(text, "bin/note2md"); });

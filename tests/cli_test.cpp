@@ -167,9 +167,9 @@ class Options : public Conversion {
 TEST_F(Options, EachLetterRequestsItsRewritingInAnyCase) {
   using Rewrite = std::string (*)(std::string_view);
   const std::pair<const char*, Rewrite> cases[] = {
-      {"H", markHeadingAndSubheadings}, {"h", markHeadingAndSubheadings},  {"HH", markHeadingAndSubheadings},
-      {"HZ9", markHeadingAndSubheadings}, {"S", addTrailingSpaces},       {"\xC3\x9F", addTrailingSpaces},
-      {"a", translateAttachmentLinks},  {"-x", replaceCheckboxes},        {"L", convertLinksToMarkdown},
+      {"H", rewrite::markHeadingAndSubheadings}, {"h", rewrite::markHeadingAndSubheadings},  {"HH", rewrite::markHeadingAndSubheadings},
+      {"HZ9", rewrite::markHeadingAndSubheadings}, {"S", rewrite::addTrailingSpaces},       {"\xC3\x9F", rewrite::addTrailingSpaces},
+      {"a", rewrite::translateAttachmentLinks},  {"-x", rewrite::replaceCheckboxes},        {"L", rewrite::convertLinksToMarkdown},
   };
   for (const auto& [options, rewrite] : cases) {
     const std::string expected = rewrite(text);
@@ -182,10 +182,10 @@ TEST_F(Options, EachLetterRequestsItsRewritingInAnyCase) {
 
 TEST_F(Options, RewritingsRunInTheOrderHSAXL) {
   const std::string expected =
-      convertLinksToMarkdown(replaceCheckboxes(translateAttachmentLinks(addTrailingSpaces(markHeadingAndSubheadings(text)))));
+      rewrite::convertLinksToMarkdown(rewrite::replaceCheckboxes(rewrite::translateAttachmentLinks(rewrite::addTrailingSpaces(rewrite::markHeadingAndSubheadings(text)))));
   // The order matters for this note: line breaks before attachments differ from after.
-  ASSERT_NE(expected, convertLinksToMarkdown(replaceCheckboxes(addTrailingSpaces(translateAttachmentLinks(
-                          markHeadingAndSubheadings(text))))));
+  ASSERT_NE(expected, rewrite::convertLinksToMarkdown(rewrite::replaceCheckboxes(rewrite::addTrailingSpaces(rewrite::translateAttachmentLinks(
+                          rewrite::markHeadingAndSubheadings(text))))));
   for (const char* options : {"HSAXL", "hsaxl", "LXASH", "xlhas", "LLXXAASSHH"}) {
     EXPECT_EQ(convert(options), expected) << options;
   }

@@ -50,20 +50,20 @@ struct Comparison {
 
 TEST(Differential, ScansGiveWhatTheirPatternsGive) {
   const Comparison comparisons[] = {
-      {"headings", markHeadingAndSubheadings, reference::markHeadingAndSubheadings,
+      {"headings", rewrite::markHeadingAndSubheadings, reference::markHeadingAndSubheadings,
        piecesWith({"\n\n", "\n  \n", ":///Attachment", "Attachment", "\n\n\nSub\n\n", "\n\n\n  Sub\n\n",
                    "\n\n\n\tSub\n\n", "Title\n\n"})},
-      {"line breaks", addTrailingSpaces, reference::addTrailingSpaces, piecesWith({"x\n", "\r\r\n"})},
-      {"attachment links", translateAttachmentLinks, reference::translateAttachmentLinks,
+      {"line breaks", rewrite::addTrailingSpaces, reference::addTrailingSpaces, piecesWith({"x\n", "\r\r\n"})},
+      {"attachment links", rewrite::translateAttachmentLinks, reference::translateAttachmentLinks,
        piecesWith({"xatch", "xatch", "xatch:///Attachments/", ":///Attachments/", ":///Attachments/a.png",
                    "Attachments/", "://", "(", ")", "$1", "\\"})},
-      {"checkboxes", replaceCheckboxes, reference::replaceCheckboxes,
+      {"checkboxes", rewrite::replaceCheckboxes, reference::replaceCheckboxes,
        piecesWith({"\xE2\x98\x91", "\xE2\x98\x93", "\xE2\x98\x90\xCC\x81"})},
-      {"web links", convertLinksToMarkdown, reference::convertLinksToMarkdown,
+      {"web links", rewrite::convertLinksToMarkdown, reference::convertLinksToMarkdown,
        piecesWith({"http://", "HTTPS://", "https://", "ftp://", "FtP://", "://", "http", "https", "s", "S", "ftp",
                    "http\xC5\xBF://", "sftp://x", ":", "/", ")", "]"})},
       {"header values", [](const std::string& text) {
-         return extractValueForKey(text, "Created:") + '|' + extractValueForKey(text, "Tag\\(s\\):");
+         return metadata::extractValueForKey(text, "Created:") + '|' + metadata::extractValueForKey(text, "Tag\\(s\\):");
        },
        [](const std::string& text) {
          return reference::extractValueForKey(text, "Created:") + '|' +
@@ -71,7 +71,7 @@ TEST(Differential, ScansGiveWhatTheirPatternsGive) {
        },
        piecesWith({"Created:", "Created: ", "Created: 5 March", "created: x", "Tag(s):", "Tag(s): a, b",
                    "Tags: c", "Date ", ":", "(s)"})},
-      {"names", [](const std::string& text) { return createName(text, "bin/x"); },
+      {"names", [](const std::string& text) { return metadata::createName(text, "bin/x"); },
        [](const std::string& text) { return reference::createName(text, "bin/x"); },
        piecesWith({"Created: x", ":", "-", "_", "Z9", "\xCE\xB1"})},
   };

@@ -5,7 +5,7 @@
 #include "metadata/tags.hpp"
 #include "platform/regex.hpp"
 
-namespace note2md {
+namespace note2md::metadata {
 namespace {
 
 struct TextCase {
@@ -97,4 +97,4 @@ TEST(FormatTags, SplitsAtCommasTrimsAndQuotes) {
 }
 
 }  // namespace
-}  // namespace note2md
+}  // namespace note2md::metadata

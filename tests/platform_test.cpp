@@ -204,7 +204,7 @@ TEST(TextServices, AFailingIcuIsAnErrorLineNeverAFallback) {
   testing::writeFile(note, "A note long enough for a name\n");
   const char* argv[] = {"note2md", note.c_str(), out.c_str(), "H"};
   ::testing::internal::CaptureStdout();
-  int exitStatus = run(4, argv);
+  int exitStatus = app::run(4, argv);
   std::string printed = ::testing::internal::GetCapturedStdout();
   gFailIcu = false;
   EXPECT_EQ(exitStatus, 1);

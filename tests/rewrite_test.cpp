@@ -6,7 +6,7 @@
 #include "rewrite/rewrite.hpp"
 #include "support/generator.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 namespace {
 
 struct Case {
@@ -106,4 +106,4 @@ TEST(WebLinks, BecomeMarkdownLinks) {
 }
 
 }  // namespace
-}  // namespace note2md
+}  // namespace note2md::rewrite

@@ -1,3 +1,3 @@
 #include "app/run.hpp"
 
-int main(int argc, char** argv) { return note2md::run(argc, argv); }
+int main(int argc, char** argv) { return note2md::app::run(argc, argv); }

@@ -2,20 +2,20 @@
 
 #include "metadata/tags.hpp"
 
-namespace note2md {
+namespace note2md::app {
 
 std::string metadataRecord(std::string_view tagValue, std::string_view createdValue,
                            std::string_view updatedValue, std::string_view name) {
   std::string record = "{tagList:";
-  record += formatTags(tagValue);
+  record += metadata::formatTags(tagValue);
   record += ", createdDate:";
-  record += quoteRecordString(createdValue);
+  record += metadata::quoteRecordString(createdValue);
   record += ", updatedDate:";
-  record += quoteRecordString(updatedValue);
+  record += metadata::quoteRecordString(updatedValue);
   record += ", name:";
-  record += quoteRecordString(name);
+  record += metadata::quoteRecordString(name);
   record += '}';
   return record;
 }
 
-}  // namespace note2md
+}  // namespace note2md::app

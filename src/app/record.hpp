@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace note2md {
+namespace note2md::app {
 
 // {tagList:{"a", "b"}, createdDate:"...", updatedDate:"...", name:"..."}
 std::string metadataRecord(std::string_view tagValue, std::string_view createdValue,
                            std::string_view updatedValue, std::string_view name);
 
-}  // namespace note2md
+}  // namespace note2md::app

@@ -13,7 +13,7 @@
 #include "platform/text.hpp"
 #include "rewrite/rewrite.hpp"
 
-namespace note2md {
+namespace note2md::app {
 
 std::string filePath;
 std::string outputFilePath;
@@ -80,13 +80,13 @@ int convert(std::string_view argument0, const Operations& operations) {
 }  // namespace
 
 const Operations kOperations = {
-    extractValueForKey,
-    createName,
-    into::markHeadingAndSubheadings,
-    into::addTrailingSpaces,
-    into::translateAttachmentLinks,
-    into::replaceCheckboxes,
-    into::convertLinksToMarkdown,
+    metadata::extractValueForKey,
+    metadata::createName,
+    rewrite::into::markHeadingAndSubheadings,
+    rewrite::into::addTrailingSpaces,
+    rewrite::into::translateAttachmentLinks,
+    rewrite::into::replaceCheckboxes,
+    rewrite::into::convertLinksToMarkdown,
 };
 
 int run(int argc, const char* const* argv, const Operations& operations) {
@@ -108,4 +108,4 @@ int run(int argc, const char* const* argv, const Operations& operations) {
   }
 }
 
-}  // namespace note2md
+}  // namespace note2md::app

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace note2md {
+namespace note2md::app {
 
 // Set once from the command line, read only by the run.
 extern std::string filePath;        // the note to read, argument 1 verbatim
@@ -32,4 +32,4 @@ extern const Operations kOperations;
 // it prints goes to standard output; nothing ever reaches standard error.
 int run(int argc, const char* const* argv, const Operations& operations = kOperations);
 
-}  // namespace note2md
+}  // namespace note2md::app

@@ -6,7 +6,7 @@
 #include "platform/regex.hpp"
 #include "platform/text.hpp"
 
-namespace note2md {
+namespace note2md::metadata {
 namespace {
 
 // The text a key stands for when it is a plain literal once its backslash
@@ -72,4 +72,4 @@ std::string extractValueForKey(std::string_view text, std::string_view key) {
   return expression.firstMatchGroup(text, 1).value_or(std::string());
 }
 
-}  // namespace note2md
+}  // namespace note2md::metadata

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace note2md {
+namespace note2md::metadata {
 
 // The value on the topmost line that holds, after optional leading white
 // space, the key, exactly one blank and at least one more character; the value
@@ -16,4 +16,4 @@ namespace note2md {
 // not compile.
 std::string extractValueForKey(std::string_view text, std::string_view key);
 
-}  // namespace note2md
+}  // namespace note2md::metadata

@@ -2,7 +2,7 @@
 
 #include "platform/text.hpp"
 
-namespace note2md {
+namespace note2md::metadata {
 namespace {
 constexpr std::size_t kPrefixCharacters = 100;
 constexpr std::size_t kMinimumNameLength = 10;
@@ -36,4 +36,4 @@ std::string createName(std::string_view text, std::string_view argument0) {
   return extractFileName(platform::repairUtf8(argument0)).value_or(std::string());
 }
 
-}  // namespace note2md
+}  // namespace note2md::metadata

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace note2md {
+namespace note2md::metadata {
 
 // The note's first 100 user-perceived characters, sanitised; when that leaves
 // fewer than 10 characters, the last "/" of `argument0` (the path the program
@@ -21,4 +21,4 @@ std::string filterUnwantedCharsFrom(std::string_view text);
 // nothing when it has no "/".
 std::optional<std::string> extractFileName(std::string_view path);
 
-}  // namespace note2md
+}  // namespace note2md::metadata

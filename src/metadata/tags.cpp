@@ -2,7 +2,7 @@
 
 #include "platform/text.hpp"
 
-namespace note2md {
+namespace note2md::metadata {
 
 std::string quoteRecordString(std::string_view value) {
   std::string quoted;
@@ -40,4 +40,4 @@ std::string formatTags(std::string_view tags) {
   return list;
 }
 
-}  // namespace note2md
+}  // namespace note2md::metadata

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace note2md {
+namespace note2md::metadata {
 
 // "{}" or {"tag", "tag"}: the value split at commas, each tag trimmed, empty
 // ones dropped, the rest quoted with quoteRecordString and joined by ", ".
@@ -16,4 +16,4 @@ std::string formatTags(std::string_view tags);
 // parseable line. Other values are copied unchanged.
 std::string quoteRecordString(std::string_view value);
 
-}  // namespace note2md
+}  // namespace note2md::metadata

@@ -11,7 +11,7 @@
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 namespace {
 
 constexpr std::string_view kStart = "xatch";
@@ -85,4 +85,4 @@ bool into::translateAttachmentLinks(std::string_view text, std::string& out) {
   return splice.finish();
 }
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

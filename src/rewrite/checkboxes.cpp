@@ -5,7 +5,7 @@
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 
 bool into::replaceCheckboxes(std::string_view text, std::string& out) {
   // Both glyphs are E2 98 xx in UTF-8.
@@ -25,4 +25,4 @@ bool into::replaceCheckboxes(std::string_view text, std::string& out) {
   return splice.finish();
 }
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

@@ -12,7 +12,7 @@
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 namespace {
 
 using platform::findLineTerminator;
@@ -101,4 +101,4 @@ bool into::markHeadingAndSubheadings(std::string_view text, std::string& out) {
   return markHeadings(text, headingPosition(text), out);
 }
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

@@ -11,7 +11,7 @@
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 namespace {
 constexpr std::size_t kMaxLineLength = 100;
 
@@ -37,4 +37,4 @@ bool into::addTrailingSpaces(std::string_view text, std::string& out) {
   return splice.finish();
 }
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

@@ -1,7 +1,7 @@
 // The forms of the rewritings that return a new text.
 #include "rewrite/rewrite.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 namespace {
 std::string collect(bool (*rewrite)(std::string_view, std::string&), std::string_view text) {
   std::string out;
@@ -16,4 +16,4 @@ std::string translateAttachmentLinks(std::string_view text) { return collect(int
 std::string replaceCheckboxes(std::string_view text) { return collect(into::replaceCheckboxes, text); }
 std::string convertLinksToMarkdown(std::string_view text) { return collect(into::convertLinksToMarkdown, text); }
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

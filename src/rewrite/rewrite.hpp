@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace note2md {
+namespace note2md::rewrite {
 
 // H: "# " before the first line that holds anything but white space, when it
 // is short and followed by a blank line; "## " before every short line that
@@ -39,4 +39,4 @@ bool replaceCheckboxes(std::string_view text, std::string& out);
 bool convertLinksToMarkdown(std::string_view text, std::string& out);
 }  // namespace into
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

@@ -9,7 +9,7 @@
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
-namespace note2md {
+namespace note2md::rewrite {
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
@@ -59,4 +59,4 @@ bool into::convertLinksToMarkdown(std::string_view text, std::string& out) {
   return splice.finish();
 }
 
-}  // namespace note2md
+}  // namespace note2md::rewrite

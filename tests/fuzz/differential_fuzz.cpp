@@ -26,13 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!decoded.ok) return 0;
   const std::string& text = decoded.text;
   namespace ref = note2md::reference;
-  check(note2md::markHeadingAndSubheadings(text) == ref::markHeadingAndSubheadings(text));
-  check(note2md::addTrailingSpaces(text) == ref::addTrailingSpaces(text));
-  check(note2md::translateAttachmentLinks(text) == ref::translateAttachmentLinks(text));
-  check(note2md::replaceCheckboxes(text) == ref::replaceCheckboxes(text));
-  check(note2md::convertLinksToMarkdown(text) == ref::convertLinksToMarkdown(text));
+  check(note2md::rewrite::markHeadingAndSubheadings(text) == ref::markHeadingAndSubheadings(text));
+  check(note2md::rewrite::addTrailingSpaces(text) == ref::addTrailingSpaces(text));
+  check(note2md::rewrite::translateAttachmentLinks(text) == ref::translateAttachmentLinks(text));
+  check(note2md::rewrite::replaceCheckboxes(text) == ref::replaceCheckboxes(text));
+  check(note2md::rewrite::convertLinksToMarkdown(text) == ref::convertLinksToMarkdown(text));
   for (const char* key : {"Created:", "Tag\\(s\\):"})
-    check(note2md::extractValueForKey(text, key) == ref::extractValueForKey(text, key));
-  check(note2md::createName(text, "bin/x") == ref::createName(text, "bin/x"));
+    check(note2md::metadata::extractValueForKey(text, key) == ref::extractValueForKey(text, key));
+  check(note2md::metadata::createName(text, "bin/x") == ref::createName(text, "bin/x"));
   return 0;
 }

@@ -49,7 +49,7 @@ class Harness {
     check(::ftruncate(fileno(capture_), 0) == 0 && ::lseek(STDOUT_FILENO, 0, SEEK_SET) == 0);
     const char* argv[] = {"fuzz/note2md", note_.c_str(), out_.c_str(), options.c_str()};
     Result result;
-    result.status = note2md::run(4, argv);
+    result.status = note2md::app::run(4, argv);
     result.printed = note2md::testing::readFile("/proc/self/fd/" + std::to_string(STDOUT_FILENO));
     if (::access(out_.c_str(), F_OK) == 0) result.markdown = note2md::testing::readFile(out_);
     return result;
@@ -115,10 +115,10 @@ void checkRecord(const std::string& printed, const std::string& text) {
   const std::string name = unquote(printed, at);
   expect(printed, at, "}\n");
   check(at == printed.size());
-  check(tags == expectedTags(note2md::extractValueForKey(text, "Tag\\(s\\):")));
-  check(created == note2md::extractValueForKey(text, "Created:"));
-  check(updated == note2md::extractValueForKey(text, "Updated:"));
-  check(name == note2md::createName(text, "fuzz/note2md"));
+  check(tags == expectedTags(note2md::metadata::extractValueForKey(text, "Tag\\(s\\):")));
+  check(created == note2md::metadata::extractValueForKey(text, "Created:"));
+  check(updated == note2md::metadata::extractValueForKey(text, "Updated:"));
+  check(name == note2md::metadata::createName(text, "fuzz/note2md"));
 }
 
 // Whether `longer` is `shorter` with only characters of `inserted` added.
