@@ -21,7 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "notes.hpp"
+#include "support/notes.hpp"
 
 namespace {
 
@@ -83,10 +83,10 @@ int writeNotes(const std::string& directory) {
     std::ofstream(directory + "/" + file, std::ios::binary) << text;
     index << file << '\t' << name << '\n';
   };
-  write("realistic-3k.txt", "realistic note, 3 KB", note2md::bench::realisticNote(3 * 1024));
-  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::bench::realisticNote(16 << 20));
+  write("realistic-3k.txt", "realistic note, 3 KB", note2md::testing::realisticNote(3 * 1024));
+  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::testing::realisticNote(16 << 20));
   int number = 0;
-  for (const auto& [name, text] : note2md::bench::adversarialNotes(1 << 20)) {
+  for (const auto& [name, text] : note2md::testing::adversarialNotes(1 << 20)) {
     write("adversarial-" + std::to_string(++number) + ".txt", name, text);
   }
   return 0;

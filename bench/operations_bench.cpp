@@ -4,14 +4,14 @@
 
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
-#include "notes.hpp"
+#include "support/notes.hpp"
 #include "reference/reference.hpp"
 #include "rewrite/rewrite.hpp"
 
 namespace {
 
 const std::string& note() {
-  static const std::string text = note2md::bench::realisticNote(1 << 20);
+  static const std::string text = note2md::testing::realisticNote(1 << 20);
   return text;
 }
 

@@ -10,4 +10,4 @@ need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang libc++-dev libc
 CC=clang CXX=clang++ CXXFLAGS=-stdlib=libc++ LDFLAGS=-stdlib=libc++ \
   configure build-libcxx -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON
 cmake --build build-libcxx
-ctest --test-dir build-libcxx --output-on-failure
+ctest --test-dir build-libcxx --output-on-failure -j "$(nproc)"

@@ -72,24 +72,6 @@ class Conversion : public ::testing::Test {
   }
 };
 
-TEST_F(Conversion, WithoutOptionsCopiesTheNoteAsUtf8) {
-  const std::string text = "Title\n\n\xE2\x98\x90 caf\xC3\xA9\r\nhttp://x\n";
-  writeFile(note, text);
-  Outcome outcome = runNote2md({note, out, ""});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out, "{tagList:{}, createdDate:\"\", updatedDate:\"\", name:\"Title    caf   http   x\"}\n");
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(readFile(out), text);
-}
-
-TEST_F(Conversion, ReencodesAUtf32NoteAsUtf8) {
-  // "Hi\n" and U+2610 in UTF-32LE with its byte-order mark.
-  writeFile(note, std::string("\xFF\xFE\0\0H\0\0\0i\0\0\0\n\0\0\0\x10\x26\0\0", 20));
-  Outcome outcome = runNote2md({note, out, ""});
-  EXPECT_EQ(outcome.status, 0) << outcome.out;
-  EXPECT_EQ(readFile(out), "Hi\n\xE2\x98\x90");
-}
-
 TEST_F(Conversion, AnUnreadableNoteEndsTheRunWithoutWriting) {
   writeFile(scratch.file("latin1.txt"), "caf\xE9\n");
   mkdir(scratch.file("folder").c_str(), 0755);
@@ -131,15 +113,6 @@ TEST_F(Conversion, AFailedWriteLeavesTheOldFileAndNoAuxiliaryFile) {
   expectError(outcome, "cannot write \"" + out + "\": File too large");
   EXPECT_EQ(readFile(out), "previous");
   EXPECT_EQ(scratch.entries(), (std::vector<std::string>{"note.txt", "out.md"}));
-}
-
-TEST_F(Conversion, ARefusedDirectoryIsReportedWhenPermissionsApply) {
-  if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
-  writeFile(note, "Title\n");
-  mkdir(scratch.file("locked").c_str(), 0555);
-  expectError(runNote2md({note, scratch.file("locked/out.md"), ""}),
-              "cannot write \"" + scratch.file("locked/out.md") + "\": cannot create a file in \"" +
-                  scratch.file("locked") + "\": Permission denied");
 }
 
 TEST_F(Conversion, MayWriteOverItsOwnInput) {
@@ -202,37 +175,6 @@ TEST_F(Record, ThatCannotBePrintedIsAFailure) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(readFile(out), "Title\n");
-}
-
-TEST_F(Record, TellsTheNotesTagsDatesAndNameOnOneLine) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"Shopping list for Saturday\nTag(s): work, home\nCreated: 5 March\nUpdated: 6 March\n",
-       "{tagList:{\"work\", \"home\"}, createdDate:\"5 March\", updatedDate:\"6 March\", "
-       "name:\"Shopping list for Saturday Tag s   work  home Created  5 March Updated  6 March\"}\n"},
-      // Quotes and backslashes are escaped so that the line stays parseable.
-      {"Tag(s): say \"hi\", a\\b\nCreated: \"March\"\nUpdated: C:\\dir\n",
-       "{tagList:{\"say \\\"hi\\\"\", \"a\\\\b\"}, createdDate:\"\\\"March\\\"\", "
-       "updatedDate:\"C:\\\\dir\", name:\"Tag s   say  hi   a b Created   March  Updated  C  dir\"}\n"},
-  };
-  for (const auto& [text, record] : cases) {
-    writeFile(note, text);
-    Outcome outcome = runNote2md({note, out, ""});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, record);
-  }
-}
-
-TEST_F(Record, DoesNotDependOnTheOptions) {
-  writeFile(note,
-            "Title\n\nTag(s): a\nCreated: today\n\nline\nline\n\n\nSection\n\n"
-            "\xE2\x98\x90 xatch:///Attachments/a.png https://x.org\n");
-  const std::string expected = runNote2md({note, out, ""}).out;
-  EXPECT_NE(expected.find("tagList:{\"a\"}, createdDate:\"today\""), std::string::npos) << expected;
-  for (const char* options : {"HSAXL", "hsaxl", "LXASH", "H", "x", "\xC3\x9F", "zz9"}) {
-    Outcome outcome = runNote2md({note, out, options});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, expected) << options;
-  }
 }
 
 TEST_F(Record, NamesAShortNoteAfterTheProgramPath) {

@@ -12,6 +12,7 @@
 #include "reference/reference.hpp"
 #include "rewrite/rewrite.hpp"
 #include "support/generator.hpp"
+#include "support/notes.hpp"
 
 namespace note2md {
 namespace {
@@ -21,20 +22,14 @@ int rounds() {
   return configured != nullptr ? std::atoi(configured) : 3000;
 }
 
-std::string repeat(std::string_view piece, int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) text += piece;
-  return text;
-}
-
 // Pieces that every pattern cares about: all kinds of line ends and white
 // space, characters of several sizes, and runs close to the 100 limit.
 std::vector<std::string> piecesWith(const std::vector<std::string>& more) {
   std::vector<std::string> pieces = {
       "\n", "\n", "\n", "\n\n\n", "\r\n", "\r", " ", " ", "  ", "\t", "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\xA8",
       "\xE2\x80\xA9", "\v", "\f", "\xC2\x85", "a", "word", "Title", "#", "\xC5\xBF", "\xF0\x9F\x98\x80",
-      "e\xCC\x81", "\xE2\x98\x90", "\xE2\x98\x92", "\xE2\x80\x8B", repeat("a", 98), repeat("a", 100),
-      repeat("b", 101), repeat("\xF0\x9F\x98\x80", 99), repeat(" ", 3)};
+      "e\xCC\x81", "\xE2\x98\x90", "\xE2\x98\x92", "\xE2\x80\x8B", testing::repeat("a", 98), testing::repeat("a", 100),
+      testing::repeat("b", 101), testing::repeat("\xF0\x9F\x98\x80", 99), testing::repeat(" ", 3)};
   pieces.insert(pieces.end(), more.begin(), more.end());
   return pieces;
 }

@@ -1,16 +1,12 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unicode/uclean.h>
 
+#include "app/run.hpp"
 #include "platform/encoding.hpp"
-#include "platform/file.hpp"
 #include "platform/regex.hpp"
 #include "platform/text.hpp"
-#include "app/run.hpp"
+#include "support/notes.hpp"
 #include "support/process.hpp"
-
-#include <unicode/uclean.h>
 
 namespace note2md::platform {
 namespace {
@@ -94,75 +90,10 @@ TEST(Regex, BacktracksThroughLongInputsWithoutGivingUp) {
   EXPECT_EQ(pattern.firstMatchGroup(text + "x", 0), text + "x");
 }
 
-class AtomicWrite : public ::testing::Test {
- protected:
-  ScratchDirectory scratch;
-  mode_t modeOf(const std::string& path) {
-    struct stat status {};
-    EXPECT_EQ(stat(path.c_str(), &status), 0);
-    return status.st_mode & 07777;
-  }
-};
-
-TEST_F(AtomicWrite, CreatesANewFileWithTheUsualPermissions) {
-  mode_t mask = umask(022);
-  writeFileAtomically(scratch.file("new.md"), "text");
-  umask(mask);
-  EXPECT_EQ(testing::readFile(scratch.file("new.md")), "text");
-  EXPECT_EQ(modeOf(scratch.file("new.md")), 0644u);
-  EXPECT_EQ(scratch.entries(), std::vector<std::string>{"new.md"});
-}
-
-TEST_F(AtomicWrite, ReplacesAnExistingFileWholeAndKeepsItsPermissions) {
-  testing::writeFile(scratch.file("out.md"), std::string(10000, 'x'));
-  chmod(scratch.file("out.md").c_str(), 0640);
-  writeFileAtomically(scratch.file("out.md"), "short");
-  EXPECT_EQ(testing::readFile(scratch.file("out.md")), "short");
-  EXPECT_EQ(modeOf(scratch.file("out.md")), 0640u);
-  EXPECT_EQ(scratch.entries(), std::vector<std::string>{"out.md"});
-}
-
-TEST_F(AtomicWrite, ReplacesTheFileBehindASymbolicLink) {
-  testing::writeFile(scratch.file("target.md"), "old");
-  ASSERT_EQ(symlink("target.md", scratch.file("link.md").c_str()), 0);
-  writeFileAtomically(scratch.file("link.md"), "new");
-  EXPECT_EQ(testing::readFile(scratch.file("target.md")), "new");
-  struct stat status {};
-  ASSERT_EQ(lstat(scratch.file("link.md").c_str(), &status), 0);
-  EXPECT_TRUE(S_ISLNK(status.st_mode));
-}
-
-TEST_F(AtomicWrite, RefusesToReplaceAnythingButARegularFile) {
-  ASSERT_EQ(mkfifo(scratch.file("fifo").c_str(), 0644), 0);
-  try {
-    writeFileAtomically(scratch.file("fifo"), "text");
-    ADD_FAILURE() << "the pipe was replaced";
-  } catch (const FileError& error) {
-    EXPECT_EQ(error.what(), "cannot write \"" + scratch.file("fifo") + "\": not a regular file");
-  }
-  EXPECT_EQ(scratch.entries(), std::vector<std::string>{"fifo"});
-}
-
-TEST(ReadTextFile, KeepsAPathWithControlCharactersOnOneLine) {
-  try {
-    readTextFile("a\nb\x1B");
-    ADD_FAILURE() << "read";
-  } catch (const FileError& error) {
-    EXPECT_STREQ(error.what(), "cannot read \"a\\nb\\x1B\": No such file or directory");
-  }
-}
-
-
-std::string repeat(std::string_view text, std::size_t times) {
-  std::string result;
-  for (std::size_t i = 0; i < times; ++i) result += text;
-  return result;
-}
-
 TEST(TextServices, GraphemePrefixLengthLooksAsFarAsTheClustersReach) {
   const std::string acute = "\xCC\x81";  // U+0301, combines with what precedes it
-  const std::string longCluster = "e" + repeat(acute, 10000);
-  const std::string mediumCluster = "e" + repeat(acute, 40);
+  const std::string longCluster = std::string("e").append(testing::repeat(acute, 10000));
+  const std::string mediumCluster = std::string("e").append(testing::repeat(acute, 40));
   const struct {
     const char* name;
     std::string text;
@@ -172,8 +103,8 @@ TEST(TextServices, GraphemePrefixLengthLooksAsFarAsTheClustersReach) {
       {"fewer clusters than asked for", "ab", 5, 2},
       {"exactly as many", "abc", 3, 3},
       {"one cluster far longer than the first look", longCluster + "x", 1, longCluster.size()},
-      {"clusters that end beyond the first look", repeat(mediumCluster, 101), 100, 100 * mediumCluster.size()},
-      {"the last cluster ends where the text ends", repeat(mediumCluster, 100), 100, 100 * mediumCluster.size()},
+      {"clusters that end beyond the first look", testing::repeat(mediumCluster, 101), 100, 100 * mediumCluster.size()},
+      {"the last cluster ends where the text ends", testing::repeat(mediumCluster, 100), 100, 100 * mediumCluster.size()},
       {"CR LF is one cluster", "\r\n\r\nx", 2, 4},
   };
   for (const auto& c : cases) EXPECT_EQ(graphemePrefixLength(c.text, c.count), c.length) << c.name;

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "rewrite/rewrite.hpp"
+#include "rewrite/splice.hpp"
 #include "support/generator.hpp"
+#include "support/notes.hpp"
 
 namespace note2md::rewrite {
 namespace {
@@ -13,12 +15,6 @@ struct Case {
   std::string input;
   std::string expected;
 };
-
-std::string repeat(std::string_view piece, int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) text += piece;
-  return text;
-}
 
 const std::string kEmoji = "\xF0\x9F\x98\x80";  // one code point, two UTF-16 units
 const std::string kAccented = "e\xCC\x81";      // two code points, one character
@@ -34,14 +30,14 @@ TEST(Headings, MarkTheTitleAndSectionsButNeverWhiteSpace) {
                 {"\n\n  Title\n\nbody\n", "\n\n  # Title\n\nbody\n"},
                 {"\n\n\n\tSub\n\nbody", "\n\n\n\t# Sub\n\nbody"},  // the title, not also a section
                 {"Title\nbody\n\n\n\tSub\n\nx", "Title\nbody\n\n\n## \tSub\n\nx"},
-                {repeat("a", 99) + "     \n\nbody\n", "# " + repeat("a", 99) + "     \n\nbody\n"},
-                {repeat(kEmoji, 100) + "\n\nx", "# " + repeat(kEmoji, 100) + "\n\nx"},
-                {repeat(kAccented, 51) + "\n\nx", repeat(kAccented, 51) + "\n\nx"},
+                {testing::repeat("a", 99) + "     \n\nbody\n", "# " + testing::repeat("a", 99) + "     \n\nbody\n"},
+                {testing::repeat(kEmoji, 100) + "\n\nx", "# " + testing::repeat(kEmoji, 100) + "\n\nx"},
+                {testing::repeat(kAccented, 51) + "\n\nx", testing::repeat(kAccented, 51) + "\n\nx"},
                 {"Title #1\n\nbody\n", "Title #1\n\nbody\n"},
                 {"Title\n\t\nbody\n", "Title\n\t\nbody\n"},
                 {"Title\nbody\n\n\nSub\n\nA\n\n\nx:///Attachments/a.png\n\nx",
                  "Title\nbody\n\n\n## Sub\n\nA\n\n\nx:///Attachments/a.png\n\nx"},
-                {"T\nx\n\n\n" + repeat("a", 99) + "  \n\nx", "T\nx\n\n\n" + repeat("a", 99) + "  \n\nx"},
+                {"T\nx\n\n\n" + testing::repeat("a", 99) + "  \n\nx", "T\nx\n\n\n" + testing::repeat("a", 99) + "  \n\nx"},
                 {"Title\r\n\r\nbody\r\n\r\n\r\nSection\r\n\r\n", "Title\r\n\r\nbody\r\n\r\n\r\nSection\r\n\r\n"},
                 // Lines of white space are never headings.
                 {"  \n\nTitle\nbody\n", "  \n\nTitle\nbody\n"},
@@ -56,16 +52,16 @@ TEST(LineBreaks, EndShortLinesThatAreFollowedByAnotherLine) {
   expectAll(addTrailingSpaces,
             {
                 {"Title\nl1\nl2\nl3\n\nx\n", "Title\nl1  \nl2  \nl3\n\nx\n"},
-                {"T\n" + repeat("a", 100) + "\nnext\n", "T\n" + repeat("a", 100) + "  \nnext\n"},
-                {"T\n" + repeat("a", 100) + " \nnext\n", "T\n" + repeat("a", 100) + " \nnext\n"},
-                {"T\n" + repeat(kAccented, 51) + "\nx", "T\n" + repeat(kAccented, 51) + "\nx"},
+                {"T\n" + testing::repeat("a", 100) + "\nnext\n", "T\n" + testing::repeat("a", 100) + "  \nnext\n"},
+                {"T\n" + testing::repeat("a", 100) + " \nnext\n", "T\n" + testing::repeat("a", 100) + " \nnext\n"},
+                {"T\n" + testing::repeat(kAccented, 51) + "\nx", "T\n" + testing::repeat(kAccented, 51) + "\nx"},
                 {"T\nl1\n   \nl3\n", "T\nl1  \n     \nl3\n"},
                 {"T\nab\xE2\x80\xA8" "cd\nx", "T\nab\xE2\x80\xA8" "cd  \nx"},
                 {"T\rl1\rl2", "T\rl1\rl2"},
                 // Before a carriage return that ends the line, which still counts.
                 {"T\r\nl1\r\nl2\r\n\r\nl3\r\n", "T\r\nl1  \r\nl2  \r\n  \r\nl3\r\n"},
-                {"T\r\n" + repeat("a", 99) + "\r\nx\r\n", "T\r\n" + repeat("a", 99) + "  \r\nx\r\n"},
-                {"T\r\n" + repeat("a", 100) + "\r\nx\r\n", "T\r\n" + repeat("a", 100) + "\r\nx\r\n"},
+                {"T\r\n" + testing::repeat("a", 99) + "\r\nx\r\n", "T\r\n" + testing::repeat("a", 99) + "  \r\nx\r\n"},
+                {"T\r\n" + testing::repeat("a", 100) + "\r\nx\r\n", "T\r\n" + testing::repeat("a", 100) + "\r\nx\r\n"},
                 {"T\na\rb\nc", "T\na\rb  \nc"},
                 {"", ""},
             });
@@ -103,6 +99,17 @@ TEST(WebLinks, BecomeMarkdownLinks) {
                 {"http\xC5\xBF://a", "[http\xC5\xBF://a](http\xC5\xBF://a)"},  // long s is a case form of s
                 {"ftp:// x mailto:x", "ftp:// x mailto:x"},
             });
+}
+
+TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "preconditions are checked in debug builds only";
+#else
+  std::string out;
+  Splice splice("abcdef", out, 0);
+  splice.replace(3, 4).append("x");
+  EXPECT_DEATH(splice.replace(1, 2), "copied_ <= from");
+#endif
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ extern std::string filePath;        // the note to read, argument 1 verbatim
 extern std::string outputFilePath;  // the Markdown file to write, argument 2 verbatim
 extern std::string argString;       // the option letters, argument 3 upper-cased
 
-// What a run does to a note. The program uses kOperations; the benchmarks run
-// the same driver with other implementations to compare them.
+// What a run does to a note. The program uses kOperations; only the
+// benchmarks pass anything else (the ICU pipeline they compare with).
 struct Operations {
   // Writes the rewritten text to `out`, or returns false when it is unchanged.
   using Rewrite = bool (*)(std::string_view text, std::string& out);
@@ -30,6 +30,7 @@ extern const Operations kOperations;
 
 // The whole life of the process; returns its exit status, 0 or 1. Everything
 // it prints goes to standard output; nothing ever reaches standard error.
+// `operations` is for the benchmarks only.
 int run(int argc, const char* const* argv, const Operations& operations = kOperations);
 
 }  // namespace note2md::app

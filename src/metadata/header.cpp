@@ -45,12 +45,7 @@ std::optional<std::string> literalKey(std::string_view key) {
 std::string scanForKey(std::string_view text, std::string_view key) {
   std::size_t lineStart = 0;
   while (lineStart < text.size()) {
-    std::size_t i = lineStart;
-    while (i < text.size()) {
-      std::size_t next = i;
-      if (!platform::isTrimSpace(platform::nextCodePoint(text, next))) break;
-      i = next;
-    }
+    std::size_t i = platform::skipTrimSpace(text, lineStart);
     std::size_t lineEnd = platform::findLineTerminator(text, i);
     std::size_t valueStart = i + key.size() + 1;
     if (valueStart < lineEnd && text.compare(i, key.size(), key) == 0 && text[i + key.size()] == ' ') {

@@ -40,6 +40,8 @@ class Regex {
 
   // Every non-overlapping match, left to right, replaced by the template
   // ("$n" is group n's text, empty when the group took no part).
+  // Only the reference implementation in the tests and benchmarks uses this;
+  // the program's rewritings are scans of their own.
   std::string replaceAll(std::string_view text, std::string_view replacementTemplate) const;
 
   // The text of `group` in the first match; nothing when there is no match

@@ -36,13 +36,17 @@ std::size_t countCodePoints(std::string_view text) {
   return count;
 }
 
-std::string_view trim(std::string_view text) {
-  std::size_t begin = 0;
-  while (begin < text.size()) {
-    std::size_t next = begin;
+std::size_t skipTrimSpace(std::string_view text, std::size_t i) {
+  while (i < text.size()) {
+    std::size_t next = i;
     if (!isTrimSpace(nextCodePoint(text, next))) break;
-    begin = next;
+    i = next;
   }
+  return i;
+}
+
+std::string_view trim(std::string_view text) {
+  std::size_t begin = skipTrimSpace(text, 0);
   std::size_t end = text.size();
   while (end > begin) {
     std::size_t previous = end;

@@ -2,6 +2,7 @@
 // the reader validates the note, and argument strings are repaired on entry.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
@@ -21,6 +22,7 @@ class TextServiceError : public std::runtime_error {
 
 // Decodes the code point at byte offset i of valid UTF-8 and moves i past it.
 inline char32_t nextCodePoint(std::string_view text, std::size_t& i) {
+  assert(i < text.size());
   UChar32 c;
   U8_NEXT_UNSAFE(text.data(), i, c);
   return static_cast<char32_t>(c);
@@ -40,6 +42,7 @@ bool isTrimSpace(char32_t c);
 
 // Whether the code point at byte offset i is White_Space; i is not moved.
 inline bool isWhiteSpaceAt(std::string_view text, std::size_t i) {
+  assert(i < text.size());
   auto byte = static_cast<unsigned char>(text[i]);
   if (byte < 0x80) return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
   return isWhiteSpace(nextCodePoint(text, i));
@@ -47,6 +50,7 @@ inline bool isWhiteSpaceAt(std::string_view text, std::size_t i) {
 
 // Byte length of the line terminator at offset i, or 0 when there is none.
 inline std::size_t lineTerminatorLengthAt(std::string_view text, std::size_t i) {
+  assert(i < text.size());
   auto byte = static_cast<unsigned char>(text[i]);
   if (byte < 0x80) return (byte >= 0x0A && byte <= 0x0D) ? 1 : 0;
   if (byte == 0xC2) return (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) ? 2 : 0;
@@ -81,6 +85,10 @@ inline std::size_t skipNonWhiteSpace(std::string_view text, std::size_t i) {
   }
   return i;
 }
+
+// The end of the run of tabs and space separators that starts at byte
+// offset i of valid UTF-8.
+std::size_t skipTrimSpace(std::string_view text, std::size_t i);
 
 // Removes tab and space-separator characters from both ends.
 std::string_view trim(std::string_view text);

@@ -55,12 +55,7 @@ std::size_t headingPosition(std::string_view text) {
 // run never helps: what it gives back is blanks and line feeds, from which
 // "[\t\p{Zs}]*\S" cannot reach anything other than white space.
 bool isSubheadingAt(std::string_view text, std::size_t start) {
-  std::size_t first = start;
-  while (first < text.size()) {
-    std::size_t next = first;
-    if (!platform::isTrimSpace(platform::nextCodePoint(text, next))) break;
-    first = next;
-  }
+  std::size_t first = platform::skipTrimSpace(text, start);
   if (first == text.size() || platform::isWhiteSpaceAt(text, first)) return false;
   std::size_t end = findLineTerminator(text, start);
   if (end == text.size() || text[end] != '\n') return false;

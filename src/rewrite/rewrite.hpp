@@ -1,10 +1,11 @@
 // The Markdown rewritings, one per option letter. Each is a pure function of
 // the text; the run applies them in the order H, S, A, X, L.
 //
-// Each comes in two forms: one returns the new text; the other, in namespace
-// `into`, writes it to a buffer that the run reuses from one rewriting to the
-// next, and returns false (leaving the buffer unspecified) when the text stays
-// as it is.
+// Each comes in two forms. The program uses the one in namespace `into`,
+// which writes the new text to a buffer that the run reuses from one
+// rewriting to the next and returns false (leaving the buffer unspecified)
+// when the text stays as it is. The form that returns the new text is for the
+// tests, the fuzz targets and the benchmarks.
 #pragma once
 
 #include <string>

@@ -1,6 +1,7 @@
 // Building a rewritten text from the pieces of the original that stay.
 #pragma once
 
+#include <cassert>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ class Splice {
   // Copies the text up to `from`, drops it up to `to` and returns the output,
   // for the replacement to be appended.
   std::string& replace(std::size_t from, std::size_t to) {
+    // A position that goes back would copy the rest of the text silently.
+    assert(copied_ <= from && from <= to && to <= text_.size());
     if (!changed_) {
       out_.clear();
       out_.reserve(text_.size() + expectedGrowth_);

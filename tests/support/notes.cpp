@@ -1,8 +1,8 @@
-#include "notes.hpp"
+#include "support/notes.hpp"
 
 #include <cstdint>
 
-namespace note2md::bench {
+namespace note2md::testing {
 namespace {
 
 // A small deterministic generator, so that every run converts the same text.
@@ -34,14 +34,18 @@ std::string sentence(Random& random, std::size_t minimum, std::size_t maximum) {
   return line;
 }
 
-std::string repeatTo(const std::string& piece, std::size_t size) {
+}  // namespace
+
+std::string repeat(std::string_view piece, std::size_t count) {
   std::string text;
-  text.reserve(size + piece.size());
-  while (text.size() < size) text += piece;
+  text.reserve(piece.size() * count);
+  for (std::size_t i = 0; i < count; ++i) text += piece;
   return text;
 }
 
-}  // namespace
+std::string repeatTo(std::string_view piece, std::size_t size) {
+  return repeat(piece, piece.empty() ? 0 : (size + piece.size() - 1) / piece.size());
+}
 
 std::string realisticNote(std::size_t size) {
   Random random;
@@ -92,4 +96,4 @@ std::vector<std::pair<std::string, std::string>> adversarialNotes(std::size_t si
   };
 }
 
-}  // namespace note2md::bench
+}  // namespace note2md::testing
