@@ -6,18 +6,23 @@
 //                                           run in turns N times
 //   benchtool wall TIMEOUT CMD...          seconds of one run, or "timeout"
 //   benchtool rss CMD...                   peak resident size in KiB
+//   benchtool copy SRC DST                 the I/O floor of a conversion: read
+//                                           SRC whole, write it beside DST, sync,
+//                                           rename over DST, sync the folder
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +97,36 @@ int writeNotes(const std::string& directory) {
   return 0;
 }
 
+// What any atomic conversion must do at least, in one process.
+int copyAtomically(const char* source, const std::string& destination) {
+  int in = open(source, O_RDONLY);
+  struct stat status {};
+  if (in < 0 || fstat(in, &status) != 0) return 1;
+  const auto size = static_cast<std::size_t>(status.st_size);
+  std::unique_ptr<char[]> bytes(new char[size]);
+  for (std::size_t done = 0; done < size;) {
+    ssize_t count = read(in, bytes.get() + done, size - done);
+    if (count <= 0) return 1;
+    done += static_cast<std::size_t>(count);
+  }
+  close(in);
+  const std::size_t slash = destination.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : destination.substr(0, slash);
+  std::string auxiliary = folder + "/.floor-XXXXXX";
+  int out = mkstemp(auxiliary.data());
+  if (out < 0) return 1;
+  for (std::size_t done = 0; done < size;) {
+    ssize_t count = write(out, bytes.get() + done, size - done);
+    if (count <= 0) return 1;
+    done += static_cast<std::size_t>(count);
+  }
+  if (fsync(out) != 0 || close(out) != 0 || rename(auxiliary.c_str(), destination.c_str()) != 0) return 1;
+  int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (directory < 0 || fsync(directory) != 0) return 1;
+  close(directory);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,6 +160,7 @@ int main(int argc, char** argv) {
     std::printf("%ld\n", finished.maxRssKib);
     return finished.status;
   }
-  std::fprintf(stderr, "usage: benchtool notes DIR | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD\n");
+  if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copyAtomically(argv[2], argv[3]);
+  std::fprintf(stderr, "usage: benchtool notes DIR | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD | copy SRC DST\n");
   return 2;
 }

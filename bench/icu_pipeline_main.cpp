@@ -7,8 +7,9 @@ namespace {
 namespace ref = note2md::reference;
 
 template <std::string (*rewrite)(std::string_view)>
-bool into(std::string_view text, std::string& out) {
-  out = rewrite(text);
+bool into(note2md::platform::Buffer& text, note2md::platform::Buffer& out) {
+  out.clear();
+  out.append(rewrite(text.view()));
   return true;
 }
 }  // namespace

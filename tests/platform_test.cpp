@@ -1,10 +1,14 @@
+#include <random>
+
 #include <gtest/gtest.h>
 #include <unicode/uclean.h>
+#include <unicode/utf8.h>
 
 #include "app/run.hpp"
 #include "platform/encoding.hpp"
 #include "platform/regex.hpp"
 #include "platform/text.hpp"
+#include "support/generator.hpp"
 #include "support/notes.hpp"
 #include "support/process.hpp"
 
@@ -71,6 +75,38 @@ TEST(DecodeText, FindsAnIllFormedByteDeepInsideLongAsciiRuns) {
   DecodedText decoded = decodeText(text);
   EXPECT_FALSE(decoded.ok);
   EXPECT_NE(decoded.problem.find("offset 99999"), std::string::npos) << decoded.problem;
+}
+
+// The validator is a table-driven automaton of its own; ICU's decoder is the
+// reference for what is well-formed.
+TEST(DecodeText, AcceptsExactlyWhatIcuAccepts) {
+  const unsigned char interesting[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF,
+                                       0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
+  auto icuAccepts = [](const std::string& bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int32_t>(bytes.size());
+    for (int32_t i = 0; i < length;) {
+      UChar32 c;
+      U8_NEXT(data, i, length, c);
+      if (c < 0) return false;
+    }
+    return true;
+  };
+  std::mt19937 random(7);
+  int accepted = 0;
+  for (int round = 0; round < 200000; ++round) {
+    std::string bytes;
+    // Runs of ASCII in between, so that the eight-byte skipping takes part.
+    for (int piece = 0, pieces = 1 + static_cast<int>(random() % 6); piece < pieces; ++piece) {
+      if (random() % 3 == 0) bytes.append(random() % 12, 'a');
+      bytes.push_back(static_cast<char>(interesting[random() % sizeof interesting]));
+    }
+    if (bytes[0] == '\xFE' || bytes[0] == '\xFF') bytes[0] = 'a';  // not a byte-order mark
+    const bool expected = icuAccepts(bytes);
+    ASSERT_EQ(decodeText(bytes).ok, expected) << testing::visible(bytes);
+    accepted += expected;
+  }
+  EXPECT_GT(accepted, 2000);
 }
 
 TEST(Regex, ReportsAnInvalidPatternReadably) {

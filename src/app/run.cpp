@@ -56,18 +56,17 @@ int fail(std::string_view description) {
 }
 
 int convert(std::string_view argument0, const Operations& operations) {
-  std::string note = platform::readTextFile(filePath);
+  platform::Buffer note = platform::readTextFile(filePath);
   // The metadata comes from the note as read, whatever the options.
   const std::string tagValue = operations.extractValueForKey(note, "Tag\\(s\\):");
   const std::string createdValue = operations.extractValueForKey(note, "Created:");
   const std::string updatedValue = operations.extractValueForKey(note, "Updated:");
   const std::string name = operations.createName(note, argument0);
 
-  // Two buffers take turns, so that a large note costs two texts' memory
-  // however many rewritings run; unused capacity is never touched.
-  std::string working = std::move(note);
-  std::string spare;
-  spare.reserve(working.capacity());
+  // Two buffers take turns, so that a large note costs little more than its
+  // largest version in memory however many rewritings run.
+  platform::Buffer working = std::move(note);
+  platform::Buffer spare;
   for (const Rewriting& rewriting : kRewritings) {
     if (argString.find(rewriting.letter) == std::string::npos) continue;
     if ((operations.*rewriting.apply)(working, spare)) working.swap(spare);

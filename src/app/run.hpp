@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/buffer.hpp"
+
 namespace note2md::app {
 
 // Set once from the command line, read only by the run.
@@ -15,8 +17,9 @@ extern std::string argString;       // the option letters, argument 3 upper-case
 // What a run does to a note. The program uses kOperations; only the
 // benchmarks pass anything else (the ICU pipeline they compare with).
 struct Operations {
-  // Writes the rewritten text to `out`, or returns false when it is unchanged.
-  using Rewrite = bool (*)(std::string_view text, std::string& out);
+  // As the rewritings in namespace rewrite::into: true when the result is in
+  // `out`, false when it is in `text`.
+  using Rewrite = bool (*)(platform::Buffer& text, platform::Buffer& out);
   std::string (*extractValueForKey)(std::string_view text, std::string_view key);
   std::string (*createName)(std::string_view text, std::string_view argument0);
   Rewrite markHeadingAndSubheadings;

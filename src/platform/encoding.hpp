@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "platform/buffer.hpp"
 
 namespace note2md::platform {
 
@@ -11,9 +14,13 @@ struct DecodedText {
   std::string problem;  // why the bytes are not text, when not ok
 };
 
-// UTF-8 unless a byte-order mark names UTF-16 or UTF-32 in either byte order;
-// the mark itself is dropped. Bytes that are not valid in that encoding are
-// refused rather than guessed at.
-DecodedText decodeText(std::string bytes);
+// Turns the bytes into UTF-8 text where they are: UTF-8 unless a byte-order
+// mark names UTF-16 or UTF-32 in either byte order; the mark itself is
+// dropped. Bytes that are not valid in that encoding are refused rather than
+// guessed at. Returns why the bytes are not text, or an empty string.
+std::string decodeInPlace(Buffer& bytes);
+
+// The same on a copy of the bytes.
+DecodedText decodeText(std::string_view bytes);
 
 }  // namespace note2md::platform

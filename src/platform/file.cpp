@@ -89,31 +89,26 @@ class Descriptor {
   int fd_;
 };
 
-std::string readAll(const std::string& path) {
+Buffer readAll(const std::string& path) {
   Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) fail("read", path, errno);
   struct stat status {};
   if (::fstat(file.get(), &status) != 0) fail("read", path, errno);
   if (S_ISDIR(status.st_mode)) fail("read", path, EISDIR);
-  std::string bytes;
-  // A regular file's size is known; anything else (a pipe) grows as it comes.
-  std::size_t capacity = S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) + 1 : 65536;
-  // Room for the rewritings to grow the text in place; it costs nothing
-  // until it is used.
-  bytes.reserve(capacity + capacity / 4 + 4096);
-  bytes.resize(capacity);
-  std::size_t used = 0;
+  Buffer bytes;
+  // A regular file's size is known (one byte more shows that it did not
+  // grow); anything else, a pipe, grows as it comes.
+  bytes.reserve(S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) + 1 : 65536);
   for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-    ssize_t count = ::read(file.get(), bytes.data() + used, bytes.size() - used);
+    if (bytes.size() == bytes.capacity()) bytes.reserve(bytes.capacity() * 2);
+    ssize_t count = ::read(file.get(), bytes.end(), bytes.capacity() - bytes.size());
     if (count < 0) {
       if (errno == EINTR) continue;
       fail("read", path, errno);
     }
     if (count == 0) break;
-    used += static_cast<std::size_t>(count);
+    bytes.grow(static_cast<std::size_t>(count));
   }
-  bytes.resize(used);
   return bytes;
 }
 
@@ -229,10 +224,11 @@ std::string destinationOf(const std::string& path, struct stat& status, bool& ex
 
 }  // namespace
 
-std::string readTextFile(const std::string& path) {
-  DecodedText decoded = decodeText(readAll(path));
-  if (!decoded.ok) throw FileError(describe("read", path, decoded.problem));
-  return std::move(decoded.text);
+Buffer readTextFile(const std::string& path) {
+  Buffer text = readAll(path);
+  std::string problem = decodeInPlace(text);
+  if (!problem.empty()) throw FileError(describe("read", path, problem));
+  return text;
 }
 
 void writeFileAtomically(const std::string& path, std::string_view data) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/buffer.hpp"
+
 namespace note2md::platform {
 
 class FileError : public std::runtime_error {
@@ -14,7 +16,7 @@ class FileError : public std::runtime_error {
 };
 
 // The whole file as UTF-8 text (see decodeText for the encodings accepted).
-std::string readTextFile(const std::string& path);
+Buffer readTextFile(const std::string& path);
 
 // Replaces the file at `path` with `data` in one step: the destination holds
 // either its previous content or all of `data`, never a part. An existing

@@ -37,15 +37,16 @@ class AnchorFinder {
   bool searched_ = false;
 };
 
-void appendLinkAndImage(std::string& out, std::string_view name) {
+void appendLinkAndImage(platform::Buffer& out, std::string_view name) {
   out.append("[").append(name).append("](/Attachments/").append(name).append(")\n");
   out.append("![").append(name).append("](/Attachments/").append(name).append(")");
 }
 
 }  // namespace
 
-bool into::translateAttachmentLinks(std::string_view text, std::string& out) {
-  rewrite::Splice splice(text, out, text.size() / 8 + 64);
+bool into::translateAttachmentLinks(platform::Buffer& buffer, platform::Buffer& out) {
+  const std::string_view text = buffer.view();
+  rewrite::Splice splice(buffer, out, text.size() / 8 + 64);
   AnchorFinder anchors(text);
   std::size_t position = 0;
   while (position < text.size()) {

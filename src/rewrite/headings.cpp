@@ -67,8 +67,9 @@ bool isSubheadingAt(std::string_view text, std::size_t start) {
 // changes nothing for the subheading pass except that the heading line then
 // holds "#" and so is not a subheading. Every other line, and every run of
 // line feeds and blanks, is the same in the text with and without it.
-bool markHeadings(std::string_view text, std::size_t heading, std::string& out) {
-  rewrite::Splice splice(text, out, text.size() / 64 + 16);
+bool markHeadings(platform::Buffer& buffer, std::size_t heading, platform::Buffer& out) {
+  const std::string_view text = buffer.view();
+  rewrite::Splice splice(buffer, out, text.size() / 64 + 16);
   if (heading != std::string_view::npos) splice.insert(heading).append("# ");
   std::size_t position = text.find('\n');
   while (position != std::string_view::npos) {
@@ -92,7 +93,7 @@ bool markHeadings(std::string_view text, std::size_t heading, std::string& out) 
 
 }  // namespace
 
-bool into::markHeadingAndSubheadings(std::string_view text, std::string& out) {
+bool into::markHeadingAndSubheadings(platform::Buffer& text, platform::Buffer& out) {
   return markHeadings(text, headingPosition(text), out);
 }
 

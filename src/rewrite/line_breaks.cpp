@@ -22,8 +22,9 @@ std::size_t findLineFeed(std::string_view text, std::size_t from) {
 }
 }  // namespace
 
-bool into::addTrailingSpaces(std::string_view text, std::string& out) {
-  rewrite::Splice splice(text, out, text.size() / 16 + 16);
+bool into::addTrailingSpaces(platform::Buffer& buffer, platform::Buffer& out) {
+  const std::string_view text = buffer.view();
+  rewrite::Splice splice(buffer, out, text.size() / 16 + 16);
   for (std::size_t before = findLineFeed(text, 0); before != std::string_view::npos;) {
     const std::size_t start = before + 1;
     const std::size_t after = findLineFeed(text, start);

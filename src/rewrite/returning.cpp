@@ -3,10 +3,10 @@
 
 namespace note2md::rewrite {
 namespace {
-std::string collect(bool (*rewrite)(std::string_view, std::string&), std::string_view text) {
-  std::string out;
-  if (rewrite(text, out)) return out;
-  return std::string(text);
+std::string collect(bool (*rewrite)(platform::Buffer&, platform::Buffer&), std::string_view text) {
+  platform::Buffer in(text);
+  platform::Buffer out;
+  return std::string((rewrite(in, out) ? out : in).view());
 }
 }  // namespace
 

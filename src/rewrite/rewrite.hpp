@@ -2,14 +2,17 @@
 // the text; the run applies them in the order H, S, A, X, L.
 //
 // Each comes in two forms. The program uses the one in namespace `into`,
-// which writes the new text to a buffer that the run reuses from one
-// rewriting to the next and returns false (leaving the buffer unspecified)
-// when the text stays as it is. The form that returns the new text is for the
-// tests, the fuzz targets and the benchmarks.
+// which works on the run's two buffers: it returns true when it wrote the new
+// text to `out` (the front of `text` may then be gone, see Splice), and false
+// when the result is in `text`, left as it was or changed in place. `out` is
+// unspecified then. The form that returns the new text is for the tests, the
+// fuzz targets and the benchmarks.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "platform/buffer.hpp"
 
 namespace note2md::rewrite {
 
@@ -33,11 +36,11 @@ std::string replaceCheckboxes(std::string_view text);
 std::string convertLinksToMarkdown(std::string_view text);
 
 namespace into {
-bool markHeadingAndSubheadings(std::string_view text, std::string& out);
-bool addTrailingSpaces(std::string_view text, std::string& out);
-bool translateAttachmentLinks(std::string_view text, std::string& out);
-bool replaceCheckboxes(std::string_view text, std::string& out);
-bool convertLinksToMarkdown(std::string_view text, std::string& out);
+bool markHeadingAndSubheadings(platform::Buffer& text, platform::Buffer& out);
+bool addTrailingSpaces(platform::Buffer& text, platform::Buffer& out);
+bool translateAttachmentLinks(platform::Buffer& text, platform::Buffer& out);
+bool replaceCheckboxes(platform::Buffer& text, platform::Buffer& out);
+bool convertLinksToMarkdown(platform::Buffer& text, platform::Buffer& out);
 }  // namespace into
 
 }  // namespace note2md::rewrite

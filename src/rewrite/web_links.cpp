@@ -41,8 +41,9 @@ std::size_t schemeStart(std::string_view text, std::size_t separator) {
 
 }  // namespace
 
-bool into::convertLinksToMarkdown(std::string_view text, std::string& out) {
-  rewrite::Splice splice(text, out, text.size() / 8 + 64);
+bool into::convertLinksToMarkdown(platform::Buffer& buffer, platform::Buffer& out) {
+  const std::string_view text = buffer.view();
+  rewrite::Splice splice(buffer, out, text.size() / 8 + 64);
   for (std::size_t separator = text.find("://"); separator != npos;) {
     const std::size_t start = schemeStart(text, separator);
     const std::size_t rest = separator + 3;
