@@ -5,7 +5,8 @@
 //   benchtool compare N CMD... [-- CMD...] median wall seconds of each command,
 //                                           run in turns N times
 //   benchtool wall TIMEOUT CMD...          seconds of one run, or "timeout"
-//   benchtool rss CMD...                   peak resident size in KiB
+//   benchtool rss CMD...                   peak resident size in KiB and the
+//                                           number of minor page faults
 //   benchtool copy SRC DST                 the I/O floor of a conversion: read
 //                                           SRC whole, write it beside DST, sync,
 //                                           rename over DST, sync the folder
@@ -35,6 +36,7 @@ using Clock = std::chrono::steady_clock;
 struct Finished {
   double seconds = 0;
   long maxRssKib = 0;
+  long minorFaults = 0;
   bool timedOut = false;
   int status = 0;
 };
@@ -64,6 +66,7 @@ Finished runOnce(const std::vector<char*>& argv, double timeoutSeconds) {
   }
   finished.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   finished.maxRssKib = usage.ru_maxrss;
+  finished.minorFaults = usage.ru_minflt;
   finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return finished;
 }
@@ -90,6 +93,7 @@ int writeNotes(const std::string& directory) {
   };
   write("realistic-3k.txt", "realistic note, 3 KB", note2md::testing::realisticNote(3 * 1024));
   write("realistic-16m.txt", "realistic note, 16 MiB", note2md::testing::realisticNote(16 << 20));
+  write("realistic-200m.txt", "realistic note, 200 MB", note2md::testing::realisticNote(200'000'000));
   int number = 0;
   for (const auto& [name, text] : note2md::testing::adversarialNotes(1 << 20)) {
     write("adversarial-" + std::to_string(++number) + ".txt", name, text);
@@ -157,7 +161,7 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "rss") == 0) {
     auto commands = splitCommands(argc, argv, 2);
     Finished finished = runOnce(commands[0], 0);
-    std::printf("%ld\n", finished.maxRssKib);
+    std::printf("%ld %ld\n", finished.maxRssKib, finished.minorFaults);
     return finished.status;
   }
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copyAtomically(argv[2], argv[3]);

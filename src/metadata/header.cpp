@@ -39,20 +39,34 @@ std::optional<std::string> literalKey(std::string_view key) {
   return literal;
 }
 
-// Line by line, the pattern's result in linear time. "^\s*" can only let the
-// key start where a line's leading tabs and space separators end (the other
-// white space characters end lines), and "(.+)$" takes the rest of that line.
+// The pattern's result in linear time. "^\s*" can only let the key start
+// where a line's leading tabs and space separators end (the other white space
+// characters end lines), and "(.+)$" takes the rest of that line. So the
+// answer is at the first occurrence of the key that has nothing but such
+// blanks before it on its line, one blank after it and then a character that
+// does not end the line. Looking back over the blanks before each occurrence
+// visits every byte at most once: a run of blanks precedes one occurrence.
 std::string scanForKey(std::string_view text, std::string_view key) {
-  std::size_t lineStart = 0;
-  while (lineStart < text.size()) {
-    std::size_t i = platform::skipTrimSpace(text, lineStart);
-    std::size_t lineEnd = platform::findLineTerminator(text, i);
-    std::size_t valueStart = i + key.size() + 1;
-    if (valueStart < lineEnd && text.compare(i, key.size(), key) == 0 && text[i + key.size()] == ' ') {
-      return std::string(text.substr(valueStart, lineEnd - valueStart));
+  for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
+    const std::size_t blank = at + key.size();
+    if (blank + 1 >= text.size() || text[blank] != ' ' || platform::lineTerminatorLengthAt(text, blank + 1) > 0)
+      continue;
+    std::size_t lineStart = at;
+    bool leadingBlanksOnly = true;
+    while (lineStart > 0) {
+      std::size_t previous = lineStart;
+      UChar32 c;
+      U8_PREV_UNSAFE(text.data(), previous, c);
+      if (platform::isLineTerminator(static_cast<char32_t>(c))) break;
+      if (!platform::isTrimSpace(static_cast<char32_t>(c))) {
+        leadingBlanksOnly = false;
+        break;
+      }
+      lineStart = previous;
     }
-    if (lineEnd == text.size()) break;
-    lineStart = lineEnd + platform::lineTerminatorLengthAt(text, lineEnd);
+    if (!leadingBlanksOnly) continue;
+    const std::size_t lineEnd = platform::findLineTerminator(text, blank + 1);
+    return std::string(text.substr(blank + 1, lineEnd - blank - 1));
   }
   return {};
 }

@@ -76,14 +76,6 @@ void Buffer::reserve(std::size_t capacity) {
   discarded_ = 0;
 }
 
-Buffer& Buffer::append(std::string_view text) {
-  if (text.empty()) return *this;
-  reserve(size_ + text.size());
-  std::memcpy(data_ + size_, text.data(), text.size());
-  size_ += text.size();
-  return *this;
-}
-
 void Buffer::eraseFront(std::size_t count) {
   assert(count <= size_ && discarded_ == 0);
   std::memmove(data_, data_ + count, size_ - count);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace note2md::platform {
@@ -43,7 +44,13 @@ class Buffer {
   // Room for at least `capacity` bytes; the contents stay. Throws
   // std::bad_alloc when there is no memory.
   void reserve(std::size_t capacity);
-  Buffer& append(std::string_view text);
+  Buffer& append(std::string_view text) {
+    // Inline: the rewritings append many short pieces.
+    if (text.size() > capacity_ - size_) reserve(size_ + text.size());
+    if (!text.empty()) std::memcpy(data_ + size_, text.data(), text.size());
+    size_ += text.size();
+    return *this;
+  }
   // The bytes after the contents, for a reader to fill: call reserve first,
   // then grow by what was written.
   char* end() { return data_ + size_; }

@@ -16,7 +16,9 @@ namespace note2md::platform {
 bool isWhiteSpace(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
 
 bool isTrimSpace(char32_t c) {
-  return c == U'\t' || u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
+  // ASCII has two: most calls end here without asking ICU.
+  if (c < 0x80) return c == U'\t' || c == U' ';
+  return u_charType(static_cast<UChar32>(c)) == U_SPACE_SEPARATOR;
 }
 
 std::size_t findLineTerminator(std::string_view text, std::size_t from) {
@@ -38,6 +40,12 @@ std::size_t countCodePoints(std::string_view text) {
 
 std::size_t skipTrimSpace(std::string_view text, std::size_t i) {
   while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == ' ' || byte == '\t') {
+      ++i;
+      continue;
+    }
+    if (byte < 0x80) break;
     std::size_t next = i;
     if (!isTrimSpace(nextCodePoint(text, next))) break;
     i = next;
