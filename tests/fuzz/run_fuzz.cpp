@@ -50,7 +50,7 @@ class Harness {
     const char* argv[] = {"fuzz/note2md", note_.c_str(), out_.c_str(), options.c_str()};
     Result result;
     result.status = note2md::app::run(4, argv);
-    result.printed = note2md::testing::readFile("/proc/self/fd/" + std::to_string(STDOUT_FILENO));
+    result.printed = note2md::testing::readFile("/dev/fd/" + std::to_string(STDOUT_FILENO));
     if (::access(out_.c_str(), F_OK) == 0) result.markdown = note2md::testing::readFile(out_);
     return result;
   }
