@@ -50,15 +50,17 @@ package)
   [ "$(dpkg-deb -f "$deb" Package Version Section)" = "Package: note2md
 Version: $version
 Section: utils" ] || fail "unexpected control fields: $(dpkg-deb -f "$deb")"
-  dpkg-deb -f "$deb" Maintainer Description | grep -q . || fail "no Maintainer or Description"
+  # Captured first: grep -q would stop reading early and fail the pipe.
+  fields=$(dpkg-deb -f "$deb" Maintainer Description)
+  [[ $fields == *"Maintainer: "?*"Description: "?* ]] || fail "no Maintainer or Description: $fields"
   mkdir "$work/root"
   dpkg-deb -x "$deb" "$work/root"
   for file in usr/bin/note2md usr/share/man/man1/note2md.1.gz usr/share/doc/note2md/copyright; do
     [ -f "$work/root/$file" ] || fail "the package does not hold /$file"
   done
   grep -q "^License: ICU" "$work/root/usr/share/doc/note2md/copyright" || fail "the copyright file lacks ICU's licence"
-  gzip -dc "$work/root/usr/share/man/man1/note2md.1.gz" | grep -q "^\.Os note2md $version\$" ||
-    fail "the packaged man page does not show version $version"
+  gzip -dc "$work/root/usr/share/man/man1/note2md.1.gz" >"$work/note2md.1"
+  grep -q "^\.Os note2md $version\$" "$work/note2md.1" || fail "the packaged man page does not show version $version"
   converts "$work/root/usr/bin/note2md"
   ;;
 *)
