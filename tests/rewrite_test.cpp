@@ -105,8 +105,9 @@ TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {
 #ifdef NDEBUG
   GTEST_SKIP() << "preconditions are checked in debug builds only";
 #else
-  std::string out;
-  Splice splice("abcdef", out, 0);
+  platform::Buffer text("abcdef");
+  platform::Buffer out;
+  Splice splice(text, out, 0);
   splice.replace(3, 4).append("x");
   EXPECT_DEATH(splice.replace(1, 2), "copied_ <= from");
 #endif
