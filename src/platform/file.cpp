@@ -275,9 +275,11 @@ void writeFileAtomically(const std::string& path, std::string_view data) {
   Descriptor file(fd);
 
   int error = fillAndClose(file, attributes, data);
-  if (error == 0 && ::rename(auxiliary.c_str(), destination.c_str()) != 0) error = errno;
   {
+    // Renamed (or removed) and unregistered as one step: a signal in between
+    // would otherwise remove a name that may no longer be ours.
     SignalsHeld held;
+    if (error == 0 && ::rename(auxiliary.c_str(), destination.c_str()) != 0) error = errno;
     if (error != 0) ::unlink(auxiliary.c_str());
     removeOnSignal(nullptr);
   }
