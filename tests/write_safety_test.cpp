@@ -160,9 +160,9 @@ TEST_F(WriteSafety, AnInterruptedRunRemovesItsAuxiliaryFileAndEndsByTheSignal) {
   writeFile(out, "previous");
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
-    // fsync is held back long enough for the signal to arrive while the
-    // auxiliary file holds the whole text.
-    testing::Running running = testing::start(underStrace({"inject=fsync:delay_enter=300000"}, {note, out, "HSAXL"}));
+    // fsync is held back for a second, time enough on a busy machine for the
+    // signal to arrive while the auxiliary file holds the whole text.
+    testing::Running running = testing::start(underStrace({"inject=fsync:delay_enter=1000000"}, {note, out, "HSAXL"}));
     pid_t converter = -1;
     for (int tries = 0; tries < 500 && converter < 0; ++tries) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
