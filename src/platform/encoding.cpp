@@ -149,23 +149,25 @@ std::string convertToUtf8(std::string_view bytes, const char* encoding, Buffer& 
   return {};
 }
 
-bool startsWith(std::string_view bytes, std::string_view prefix) { return bytes.starts_with(prefix); }
-
 }  // namespace
 
 std::string decodeInPlace(Buffer& bytes) {
   const std::string_view view = bytes.view();
   const char* encoding = nullptr;
   std::size_t mark = 0;
-  if (startsWith(view, std::string_view("\x00\x00\xFE\xFF", 4))) {
-    encoding = "UTF-32BE", mark = 4;
-  } else if (startsWith(view, std::string_view("\xFF\xFE\x00\x00", 4))) {
+  if (view.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
+    encoding = "UTF-32BE";
+    mark = 4;
+  } else if (view.starts_with(std::string_view("\xFF\xFE\x00\x00", 4))) {
     // Checked before UTF-16LE, whose mark is a prefix of this one.
-    encoding = "UTF-32LE", mark = 4;
-  } else if (startsWith(view, "\xFE\xFF")) {
-    encoding = "UTF-16BE", mark = 2;
-  } else if (startsWith(view, "\xFF\xFE")) {
-    encoding = "UTF-16LE", mark = 2;
+    encoding = "UTF-32LE";
+    mark = 4;
+  } else if (view.starts_with("\xFE\xFF")) {
+    encoding = "UTF-16BE";
+    mark = 2;
+  } else if (view.starts_with("\xFF\xFE")) {
+    encoding = "UTF-16LE";
+    mark = 2;
   }
   if (encoding != nullptr) {
     Buffer text;
@@ -173,7 +175,7 @@ std::string decodeInPlace(Buffer& bytes) {
     if (problem.empty()) bytes.swap(text);
     return problem;
   }
-  mark = startsWith(view, "\xEF\xBB\xBF") ? 3 : 0;
+  mark = view.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   std::size_t invalid = firstInvalidUtf8(view.substr(mark));
   if (invalid != std::string::npos) {
     return "not valid UTF-8 text (ill-formed byte sequence at byte offset " + std::to_string(invalid + mark) + ")";

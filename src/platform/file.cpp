@@ -271,7 +271,8 @@ void writeFileAtomically(const std::string& path, std::string_view data) {
   }
   // The folder is at fault here, not the file, which may well be writable.
   if (fd < 0)
-    throw FileError(describe("write", path, "cannot create a file in " + quoted(folder) + ": " + std::strerror(createError)));
+    throw FileError(
+        describe("write", path, "cannot create a file in " + quoted(folder) + ": " + std::strerror(createError)));
   Descriptor file(fd);
 
   int error = fillAndClose(file, attributes, data);
