@@ -17,6 +17,15 @@
 namespace note2md {
 namespace {
 
+using testing::repeat;
+using metadata::createName;
+using metadata::extractValueForKey;
+using rewrite::addTrailingSpaces;
+using rewrite::convertLinksToMarkdown;
+using rewrite::markHeadingAndSubheadings;
+using rewrite::replaceCheckboxes;
+using rewrite::translateAttachmentLinks;
+
 int rounds() {
   const char* configured = std::getenv("NOTE2MD_DIFFERENTIAL_ROUNDS");
   return configured != nullptr ? std::atoi(configured) : 3000;
@@ -28,8 +37,8 @@ std::vector<std::string> piecesWith(const std::vector<std::string>& more) {
   std::vector<std::string> pieces = {
       "\n", "\n", "\n", "\n\n\n", "\r\n", "\r", " ", " ", "  ", "\t", "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\xA8",
       "\xE2\x80\xA9", "\v", "\f", "\xC2\x85", "a", "word", "Title", "#", "\xC5\xBF", "\xF0\x9F\x98\x80",
-      "e\xCC\x81", "\xE2\x98\x90", "\xE2\x98\x92", "\xE2\x80\x8B", testing::repeat("a", 98), testing::repeat("a", 100),
-      testing::repeat("b", 101), testing::repeat("\xF0\x9F\x98\x80", 99), testing::repeat(" ", 3)};
+      "e\xCC\x81", "\xE2\x98\x90", "\xE2\x98\x92", "\xE2\x80\x8B", repeat("a", 98), repeat("a", 100),
+      repeat("b", 101), repeat("\xF0\x9F\x98\x80", 99), repeat(" ", 3)};
   pieces.insert(pieces.end(), more.begin(), more.end());
   return pieces;
 }
@@ -45,20 +54,20 @@ struct Comparison {
 
 TEST(Differential, ScansGiveWhatTheirPatternsGive) {
   const Comparison comparisons[] = {
-      {"headings", rewrite::markHeadingAndSubheadings, reference::markHeadingAndSubheadings,
+      {"headings", markHeadingAndSubheadings, reference::markHeadingAndSubheadings,
        piecesWith({"\n\n", "\n  \n", ":///Attachment", "Attachment", "\n\n\nSub\n\n", "\n\n\n  Sub\n\n",
                    "\n\n\n\tSub\n\n", "Title\n\n"})},
-      {"line breaks", rewrite::addTrailingSpaces, reference::addTrailingSpaces, piecesWith({"x\n", "\r\r\n"})},
-      {"attachment links", rewrite::translateAttachmentLinks, reference::translateAttachmentLinks,
+      {"line breaks", addTrailingSpaces, reference::addTrailingSpaces, piecesWith({"x\n", "\r\r\n"})},
+      {"attachment links", translateAttachmentLinks, reference::translateAttachmentLinks,
        piecesWith({"xatch", "xatch", "xatch:///Attachments/", ":///Attachments/", ":///Attachments/a.png",
                    "Attachments/", "://", "(", ")", "$1", "\\"})},
-      {"checkboxes", rewrite::replaceCheckboxes, reference::replaceCheckboxes,
+      {"checkboxes", replaceCheckboxes, reference::replaceCheckboxes,
        piecesWith({"\xE2\x98\x91", "\xE2\x98\x93", "\xE2\x98\x90\xCC\x81"})},
-      {"web links", rewrite::convertLinksToMarkdown, reference::convertLinksToMarkdown,
+      {"web links", convertLinksToMarkdown, reference::convertLinksToMarkdown,
        piecesWith({"http://", "HTTPS://", "https://", "ftp://", "FtP://", "://", "http", "https", "s", "S", "ftp",
                    "http\xC5\xBF://", "sftp://x", ":", "/", ")", "]"})},
       {"header values", [](const std::string& text) {
-         return metadata::extractValueForKey(text, "Created:") + '|' + metadata::extractValueForKey(text, "Tag\\(s\\):");
+         return extractValueForKey(text, "Created:") + '|' + extractValueForKey(text, "Tag\\(s\\):");
        },
        [](const std::string& text) {
          return reference::extractValueForKey(text, "Created:") + '|' +
@@ -66,7 +75,7 @@ TEST(Differential, ScansGiveWhatTheirPatternsGive) {
        },
        piecesWith({"Created:", "Created: ", "Created: 5 March", "created: x", "Tag(s):", "Tag(s): a, b",
                    "Tags: c", "Date ", ":", "(s)"})},
-      {"names", [](const std::string& text) { return metadata::createName(text, "bin/x"); },
+      {"names", [](const std::string& text) { return createName(text, "bin/x"); },
        [](const std::string& text) { return reference::createName(text, "bin/x"); },
        piecesWith({"Created: x", ":", "-", "_", "Z9", "\xCE\xB1"})},
   };

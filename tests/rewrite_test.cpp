@@ -11,6 +11,8 @@
 namespace note2md::rewrite {
 namespace {
 
+using testing::repeat;
+
 struct Case {
   std::string input;
   std::string expected;
@@ -30,14 +32,14 @@ TEST(Headings, MarkTheTitleAndSectionsButNeverWhiteSpace) {
                 {"\n\n  Title\n\nbody\n", "\n\n  # Title\n\nbody\n"},
                 {"\n\n\n\tSub\n\nbody", "\n\n\n\t# Sub\n\nbody"},  // the title, not also a section
                 {"Title\nbody\n\n\n\tSub\n\nx", "Title\nbody\n\n\n## \tSub\n\nx"},
-                {testing::repeat("a", 99) + "     \n\nbody\n", "# " + testing::repeat("a", 99) + "     \n\nbody\n"},
-                {testing::repeat(kEmoji, 100) + "\n\nx", "# " + testing::repeat(kEmoji, 100) + "\n\nx"},
-                {testing::repeat(kAccented, 51) + "\n\nx", testing::repeat(kAccented, 51) + "\n\nx"},
+                {repeat("a", 99) + "     \n\nbody\n", "# " + repeat("a", 99) + "     \n\nbody\n"},
+                {repeat(kEmoji, 100) + "\n\nx", "# " + repeat(kEmoji, 100) + "\n\nx"},
+                {repeat(kAccented, 51) + "\n\nx", repeat(kAccented, 51) + "\n\nx"},
                 {"Title #1\n\nbody\n", "Title #1\n\nbody\n"},
                 {"Title\n\t\nbody\n", "Title\n\t\nbody\n"},
                 {"Title\nbody\n\n\nSub\n\nA\n\n\nx:///Attachments/a.png\n\nx",
                  "Title\nbody\n\n\n## Sub\n\nA\n\n\nx:///Attachments/a.png\n\nx"},
-                {"T\nx\n\n\n" + testing::repeat("a", 99) + "  \n\nx", "T\nx\n\n\n" + testing::repeat("a", 99) + "  \n\nx"},
+                {"T\nx\n\n\n" + repeat("a", 99) + "  \n\nx", "T\nx\n\n\n" + repeat("a", 99) + "  \n\nx"},
                 {"Title\r\n\r\nbody\r\n\r\n\r\nSection\r\n\r\n", "Title\r\n\r\nbody\r\n\r\n\r\nSection\r\n\r\n"},
                 // Lines of white space are never headings.
                 {"  \n\nTitle\nbody\n", "  \n\nTitle\nbody\n"},
@@ -52,16 +54,16 @@ TEST(LineBreaks, EndShortLinesThatAreFollowedByAnotherLine) {
   expectAll(addTrailingSpaces,
             {
                 {"Title\nl1\nl2\nl3\n\nx\n", "Title\nl1  \nl2  \nl3\n\nx\n"},
-                {"T\n" + testing::repeat("a", 100) + "\nnext\n", "T\n" + testing::repeat("a", 100) + "  \nnext\n"},
-                {"T\n" + testing::repeat("a", 100) + " \nnext\n", "T\n" + testing::repeat("a", 100) + " \nnext\n"},
-                {"T\n" + testing::repeat(kAccented, 51) + "\nx", "T\n" + testing::repeat(kAccented, 51) + "\nx"},
+                {"T\n" + repeat("a", 100) + "\nnext\n", "T\n" + repeat("a", 100) + "  \nnext\n"},
+                {"T\n" + repeat("a", 100) + " \nnext\n", "T\n" + repeat("a", 100) + " \nnext\n"},
+                {"T\n" + repeat(kAccented, 51) + "\nx", "T\n" + repeat(kAccented, 51) + "\nx"},
                 {"T\nl1\n   \nl3\n", "T\nl1  \n     \nl3\n"},
                 {"T\nab\xE2\x80\xA8" "cd\nx", "T\nab\xE2\x80\xA8" "cd  \nx"},
                 {"T\rl1\rl2", "T\rl1\rl2"},
                 // Before a carriage return that ends the line, which still counts.
                 {"T\r\nl1\r\nl2\r\n\r\nl3\r\n", "T\r\nl1  \r\nl2  \r\n  \r\nl3\r\n"},
-                {"T\r\n" + testing::repeat("a", 99) + "\r\nx\r\n", "T\r\n" + testing::repeat("a", 99) + "  \r\nx\r\n"},
-                {"T\r\n" + testing::repeat("a", 100) + "\r\nx\r\n", "T\r\n" + testing::repeat("a", 100) + "\r\nx\r\n"},
+                {"T\r\n" + repeat("a", 99) + "\r\nx\r\n", "T\r\n" + repeat("a", 99) + "  \r\nx\r\n"},
+                {"T\r\n" + repeat("a", 100) + "\r\nx\r\n", "T\r\n" + repeat("a", 100) + "\r\nx\r\n"},
                 {"T\na\rb\nc", "T\na\rb  \nc"},
                 {"", ""},
             });

@@ -97,14 +97,6 @@ ScratchDirectory::ScratchDirectory() {
 
 ScratchDirectory::~ScratchDirectory() {
   std::error_code ignored;
-  // Tests may leave directories without write permission behind.
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                               ignored);
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-    if (entry.is_directory(ignored))
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-  }
   std::filesystem::remove_all(path_, ignored);
 }
 
