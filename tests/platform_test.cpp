@@ -61,9 +61,11 @@ TEST(DecodeText, RefusesBytesThatAreNotTextInTheirEncoding) {
       {"truncated at end", "ab\xE2\x98", "not valid UTF-8 text (ill-formed byte sequence at byte offset 2)"},
       {"offset counts the mark", "\xEF\xBB\xBFx\x80", "at byte offset 4"},
       {"deep in ASCII", std::string(99999, 'a') + "\x80" "aaa", "at byte offset 99999"},
-      {"odd UTF-16 length", bytes({0xFF, 0xFE, 'a', 0, 'b'}), "not valid UTF-16LE text"},
-      {"unpaired surrogate", bytes({0xFE, 0xFF, 0xD8, 0x3D, 0, 'a'}), "not valid UTF-16BE text"},
-      {"UTF-32 beyond range", bytes({0, 0, 0xFE, 0xFF, 0, 0x11, 0, 0}), "not valid UTF-32BE text"},
+      {"odd UTF-16 length", bytes({0xFF, 0xFE, 'a', 0, 'b'}), "not valid UTF-16LE text (ill-formed unit at byte offset 4)"},
+      {"unpaired surrogate", bytes({0xFE, 0xFF, 0, 'a', 0xD8, 0x3D, 0, 'a'}),
+       "not valid UTF-16BE text (ill-formed unit at byte offset 4)"},
+      {"UTF-32 beyond range", bytes({0, 0, 0xFE, 0xFF, 0, 0, 0, 'a', 0, 0x11, 0, 0}),
+       "not valid UTF-32BE text (ill-formed unit at byte offset 8)"},
   };
   for (const auto& c : cases) {
     DecodedText decoded = decodeText(c.input);

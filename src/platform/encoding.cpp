@@ -122,9 +122,9 @@ struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
 };
 
-// The bytes after a byte-order mark, converted to UTF-8 into `text`; the
-// problem, or an empty string.
-std::string convertToUtf8(std::string_view bytes, const char* encoding, Buffer& text) {
+// The bytes after a byte-order mark of `mark` bytes, converted to UTF-8
+// into `text`; the problem, or an empty string.
+std::string convertToUtf8(std::string_view bytes, std::size_t mark, const char* encoding, Buffer& text) {
   const std::string invalid = std::string("not valid ") + encoding + " text";
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<UConverter, ConverterCloser> converter(ucnv_open(encoding, &status));
@@ -133,9 +133,20 @@ std::string convertToUtf8(std::string_view bytes, const char* encoding, Buffer& 
   ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   if (bytes.size() > INT32_MAX / 2) return "the file is too large";
   std::u16string utf16(bytes.size() / 2 + 1, u'\0');
-  int32_t units = ucnv_toUChars(converter.get(), utf16.data(), static_cast<int32_t>(utf16.size()),
-                                bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-  if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING) return invalid;
+  UChar* target = utf16.data();
+  const char* source = bytes.data();
+  ucnv_toUnicode(converter.get(), &target, target + utf16.size(), &source, source + bytes.size(), nullptr, true,
+                 &status);
+  if (U_FAILURE(status)) {
+    // The converter stops just after the units it refused.
+    char refused[32];
+    int8_t length = sizeof refused;
+    UErrorCode ignored = U_ZERO_ERROR;
+    ucnv_getInvalidChars(converter.get(), refused, &length, &ignored);
+    const std::size_t offset = mark + static_cast<std::size_t>(source - bytes.data()) - static_cast<std::size_t>(length);
+    return invalid + " (ill-formed unit at byte offset " + std::to_string(offset) + ")";
+  }
+  const auto units = static_cast<int32_t>(target - utf16.data());
   status = U_ZERO_ERROR;
   int32_t length = 0;
   u_strToUTF8(nullptr, 0, &length, utf16.data(), units, &status);
@@ -171,7 +182,7 @@ std::string decodeInPlace(Buffer& bytes) {
   }
   if (encoding != nullptr) {
     Buffer text;
-    std::string problem = convertToUtf8(view.substr(mark), encoding, text);
+    std::string problem = convertToUtf8(view.substr(mark), mark, encoding, text);
     if (problem.empty()) bytes.swap(text);
     return problem;
   }
