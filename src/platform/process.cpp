@@ -1,27 +1,69 @@
 #include "platform/process.hpp"
 
-#include <climits>
 #include <cstring>
 #include <exception>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace note2md::platform {
 namespace {
 
-constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGTERM};
+// Every signal whose default action ends the process and that a handler can
+// catch; SIGPIPE and SIGXFSZ are ignored instead (see guardProcess).
+constexpr int kEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,  SIGFPE, SIGUSR1, SIGSEGV,
+    SIGUSR2, SIGALRM, SIGTERM,   SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#ifdef __linux__
+    SIGIO,  // elsewhere its default is to be ignored
+#endif
+};
 
-// Read by the signal handler, so a fixed buffer and an atomic flag; the path
-// is only changed while the signals are held.
-char gPendingPath[PATH_MAX + 1];
-volatile sig_atomic_t gPending = 0;
+void forEachEndingSignal(auto&& action) {
+  for (int signal : kEndingSignals) action(signal);
+#ifdef SIGRTMIN
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) action(signal);
+#endif
+}
+
+// Read by the signal handler, so fixed storage and an atomic flag; they are
+// only changed while the signals are held.
+char gPendingName[256];
+volatile sig_atomic_t gPendingFolder = -1;
 
 extern "C" void removePendingAndEnd(int signal) {
   // Only async-signal-safe calls here.
-  if (gPending) ::unlink(gPendingPath);
+  if (gPendingFolder >= 0) ::unlinkat(gPendingFolder, gPendingName, 0);
   // The disposition is back to the default (SA_RESETHAND): the signal ends
   // the process as soon as the handler returns, so the caller sees it.
   ::raise(signal);
+}
+
+// Installed only when a named file first needs it: most runs never have
+// one, and the start-up stays short.
+void installHandlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  struct sigaction action {};
+  action.sa_handler = removePendingAndEnd;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  forEachEndingSignal([&](int signal) { sigaddset(&action.sa_mask, signal); });
+  forEachEndingSignal([&](int signal) {
+    struct sigaction previous {};
+    if (::sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN)
+      ::sigaction(signal, &previous, nullptr);
+  });
 }
 
 }  // namespace
@@ -30,34 +72,25 @@ void guardProcess() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
   std::set_terminate([] { ::_exit(1); });
-  for (int signal : kEndingSignals) {
-    struct sigaction previous {};
-    if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
-    struct sigaction action {};
-    action.sa_handler = removePendingAndEnd;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    for (int other : kEndingSignals) sigaddset(&action.sa_mask, other);
-    ::sigaction(signal, &action, nullptr);
-  }
 }
 
 SignalsHeld::SignalsHeld() {
   sigset_t held;
   sigemptyset(&held);
-  for (int signal : kEndingSignals) sigaddset(&held, signal);
+  forEachEndingSignal([&](int signal) { sigaddset(&held, signal); });
   ::sigprocmask(SIG_BLOCK, &held, &previous_);
 }
 
 SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
 
-bool removeOnSignal(const char* path) {
-  gPending = 0;
-  if (path == nullptr) return true;
-  std::size_t length = std::strlen(path);
-  if (length >= sizeof gPendingPath) return false;
-  std::memcpy(gPendingPath, path, length + 1);
-  gPending = 1;
+bool removeOnSignal(int folder, const char* name) {
+  gPendingFolder = -1;
+  if (name == nullptr) return true;
+  std::size_t length = std::strlen(name);
+  if (length >= sizeof gPendingName) return false;
+  installHandlers();
+  std::memcpy(gPendingName, name, length + 1);
+  gPendingFolder = folder;
   return true;
 }
 

@@ -8,14 +8,12 @@ namespace note2md::platform {
 
 // Makes sure that nothing can reach standard error or end the process
 // unnoticed: a closed pipe or an exceeded file-size limit becomes an ordinary
-// failed write, a broken invariant exits with status 1, and SIGHUP, SIGINT
-// and SIGTERM first remove the auxiliary file of a write in progress (see
-// below), then end the process by the same signal. A signal that the caller
-// had ignored stays ignored.
+// failed write and a broken invariant exits with status 1.
 void guardProcess();
 
-// Holds back SIGHUP, SIGINT and SIGTERM for its lifetime, so that a file can
-// be created and registered for removal as one step.
+// Holds back every signal that would end the process (see removeOnSignal)
+// for its lifetime, so that a file can be named and registered for removal,
+// or renamed and unregistered, as one step.
 class SignalsHeld {
  public:
   SignalsHeld();
@@ -27,9 +25,11 @@ class SignalsHeld {
   sigset_t previous_;
 };
 
-// The file that such a signal removes; nullptr for none. Call it while the
-// signals are held. False when the path is too long to be kept, in which case
-// nothing is registered.
-bool removeOnSignal(const char* path);
+// The file, `name` in the folder open as `folder`, that a signal whose
+// default action ends the process removes before it ends the process by the
+// same signal; nullptr for none. A signal that the caller had ignored stays
+// ignored. Call it while the signals are held. False when the name is too
+// long to be kept, in which case nothing is registered.
+bool removeOnSignal(int folder, const char* name);
 
 }  // namespace note2md::platform

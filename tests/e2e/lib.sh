@@ -1,0 +1,49 @@
+# Sourced by the end-to-end scripts: a scratch folder with a note in it, the
+# binary under test, and checks that print what ran, what was expected and
+# what came. A script ends with `finish`; `need` ends it as skipped (77).
+set -uo pipefail
+NOTE2MD=${NOTE2MD:?set NOTE2MD to the note2md binary}
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/note2md-e2e-XXXXXX") || exit 1
+# Other users act in it too.
+chmod 755 "$scratch"
+trap 'chmod -R u+rwx "$scratch"; rm -rf "$scratch"' EXIT
+cd "$scratch" || exit 1
+printf 'Title\n\nbody\n' >note.txt
+checks=0
+failures=0
+
+need() {
+  case $1 in
+  root) [ "$(id -u)" -eq 0 ] || { echo "SKIP: only root can act as other users and own their files"; exit 77; } ;;
+  *) command -v "$1" >/dev/null || { echo "SKIP: $1 is not installed (Debian package ${2:-$1})"; exit 77; } ;;
+  esac
+}
+
+# convert [PROGRAM-PREFIX...] -- NOTE2MD-ARGUMENTS: sets $out and $status.
+convert() {
+  local prefix=()
+  while [ "$1" != -- ]; do prefix+=("$1"); shift; done
+  shift
+  out=$("${prefix[@]}" "$NOTE2MD" "$@" 2>&1)
+  status=$?
+}
+
+# expect WHAT EXPECTED ACTUAL
+expect() {
+  checks=$((checks + 1))
+  [ "$2" = "$3" ] && return 0
+  failures=$((failures + 1))
+  printf 'FAIL: %s\n  expected: %s\n  got:      %s\n' "$1" "$2" "$3"
+}
+
+# The record of note.txt, which every successful run here prints.
+record='{tagList:{}, createdDate:"", updatedDate:"", name:"Title  body"}'
+
+as_user() { local id=$1; shift; setpriv --reuid "$id" --regid "$id" --clear-groups "$@"; }
+mode_owner() { stat -c '%a %u:%g' "$1"; }
+leftovers() { find . -name '.note2md-*' | wc -l; }
+
+finish() {
+  echo "$checks checks, $failures failed"
+  [ "$checks" -gt 0 ] && [ "$failures" -eq 0 ]
+}
