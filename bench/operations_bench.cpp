@@ -6,7 +6,7 @@
 #include "metadata/name.hpp"
 #include "support/notes.hpp"
 #include "reference/reference.hpp"
-#include "rewrite/rewrite.hpp"
+#include "support/rewrite_text.hpp"
 
 namespace {
 
@@ -23,7 +23,7 @@ void measure(benchmark::State& state, Operation operation) {
 }
 
 #define NOTE2MD_REWRITE_BENCHMARK(name)                                                            \
-  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::rewrite::name); }       \
+  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::testing::name); }       \
   void BM_##name##_regex(benchmark::State& state) { measure(state, note2md::reference::name); }    \
   BENCHMARK(BM_##name##_scan)->Unit(benchmark::kMillisecond);                                      \
   BENCHMARK(BM_##name##_regex)->Unit(benchmark::kMillisecond);

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rewrite/rewrite.hpp"
+#include "support/rewrite_text.hpp"
 #include "support/process.hpp"
 
 namespace note2md {
@@ -17,11 +17,11 @@ using testing::ScratchDirectory;
 using testing::readFile;
 using testing::runNote2md;
 using testing::writeFile;
-using rewrite::addTrailingSpaces;
-using rewrite::convertLinksToMarkdown;
-using rewrite::markHeadingAndSubheadings;
-using rewrite::replaceCheckboxes;
-using rewrite::translateAttachmentLinks;
+using testing::addTrailingSpaces;
+using testing::convertLinksToMarkdown;
+using testing::markHeadingAndSubheadings;
+using testing::replaceCheckboxes;
+using testing::translateAttachmentLinks;
 
 const std::string kUsageRest =
     " file_path output_file_path \"argumentString\"\n"

@@ -10,7 +10,7 @@
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
 #include "reference/reference.hpp"
-#include "rewrite/rewrite.hpp"
+#include "support/rewrite_text.hpp"
 #include "support/generator.hpp"
 #include "support/notes.hpp"
 
@@ -20,11 +20,11 @@ namespace {
 using testing::repeat;
 using metadata::createName;
 using metadata::extractValueForKey;
-using rewrite::addTrailingSpaces;
-using rewrite::convertLinksToMarkdown;
-using rewrite::markHeadingAndSubheadings;
-using rewrite::replaceCheckboxes;
-using rewrite::translateAttachmentLinks;
+using testing::addTrailingSpaces;
+using testing::convertLinksToMarkdown;
+using testing::markHeadingAndSubheadings;
+using testing::replaceCheckboxes;
+using testing::translateAttachmentLinks;
 
 int rounds() {
   const char* configured = std::getenv("NOTE2MD_DIFFERENTIAL_ROUNDS");

@@ -10,7 +10,7 @@
 
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
-#include "platform/buffer.hpp"
+#include "support/rewrite_text.hpp"
 #include "rewrite/rewrite.hpp"
 #include "support/notes.hpp"
 
@@ -22,11 +22,11 @@ constexpr double kLimitSeconds = 5.0;
 TEST(HostileNotes, EveryScanStaysLinear) {
   using Operation = std::function<std::string(const std::string&)>;
   const std::pair<const char*, Operation> operations[] = {
-      {"H", [](const std::string& text) { return rewrite::markHeadingAndSubheadings(text); }},
-      {"S", [](const std::string& text) { return rewrite::addTrailingSpaces(text); }},
-      {"A", [](const std::string& text) { return rewrite::translateAttachmentLinks(text); }},
-      {"X", [](const std::string& text) { return rewrite::replaceCheckboxes(text); }},
-      {"L", [](const std::string& text) { return rewrite::convertLinksToMarkdown(text); }},
+      {"H", [](const std::string& text) { return testing::markHeadingAndSubheadings(text); }},
+      {"S", [](const std::string& text) { return testing::addTrailingSpaces(text); }},
+      {"A", [](const std::string& text) { return testing::translateAttachmentLinks(text); }},
+      {"X", [](const std::string& text) { return testing::replaceCheckboxes(text); }},
+      {"L", [](const std::string& text) { return testing::convertLinksToMarkdown(text); }},
       {"header search", [](const std::string& text) { return metadata::extractValueForKey(text, "Created:"); }},
       {"name", [](const std::string& text) { return metadata::createName(text, "bin/note2md"); }},
   };
@@ -46,12 +46,12 @@ TEST(HostileNotes, EveryScanStaysLinear) {
 // Discarded memory reads as zeros on Linux, so a scan that read behind its
 // copy would now give another result than with the whole text kept.
 TEST(LargeNotes, GivingMemoryBackDuringARewritingChangesNoResult) {
-  using Rewrite = bool (*)(platform::Buffer&, platform::Buffer&);
+  using Rewrite = bool (*)(system::Buffer&, system::Buffer&);
   const std::pair<const char*, Rewrite> rewritings[] = {
-      {"H", rewrite::into::markHeadingAndSubheadings},
-      {"S", rewrite::into::addTrailingSpaces},
-      {"A", rewrite::into::translateAttachmentLinks},
-      {"L", rewrite::into::convertLinksToMarkdown},
+      {"H", rewrite::markHeadingAndSubheadings},
+      {"S", rewrite::addTrailingSpaces},
+      {"A", rewrite::translateAttachmentLinks},
+      {"L", rewrite::convertLinksToMarkdown},
   };
   const std::size_t size = std::size_t{12} << 20;
   const std::pair<const char*, std::string> notes[] = {
@@ -64,12 +64,12 @@ TEST(LargeNotes, GivingMemoryBackDuringARewritingChangesNoResult) {
   for (const auto& [letter, apply] : rewritings) {
     int compared = 0;
     for (const auto& [note, text] : notes) {
-      platform::Buffer kept(text);
-      platform::Buffer keptOut;
-      kept.keepFront();
+      system::Buffer kept(text);
+      system::Buffer keptOut;
+      system::BufferTesting::keepFront(kept);
       const bool changed = apply(kept, keptOut);
-      platform::Buffer given(text);
-      platform::Buffer givenOut;
+      system::Buffer given(text);
+      system::Buffer givenOut;
       ASSERT_EQ(apply(given, givenOut), changed) << letter << " on " << note;
       if (!changed) continue;
       ++compared;

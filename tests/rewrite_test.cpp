@@ -7,11 +7,17 @@
 #include "rewrite/splice.hpp"
 #include "support/generator.hpp"
 #include "support/notes.hpp"
+#include "support/rewrite_text.hpp"
 
 namespace note2md::rewrite {
 namespace {
 
 using testing::repeat;
+using testing::addTrailingSpaces;
+using testing::convertLinksToMarkdown;
+using testing::markHeadingAndSubheadings;
+using testing::replaceCheckboxes;
+using testing::translateAttachmentLinks;
 
 struct Case {
   std::string input;
@@ -107,8 +113,8 @@ TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {
 #ifdef NDEBUG
   GTEST_SKIP() << "preconditions are checked in debug builds only";
 #else
-  platform::Buffer text("abcdef");
-  platform::Buffer out;
+  system::Buffer text("abcdef");
+  system::Buffer out;
   Splice splice(text, out, 0);
   splice.replace(3, 4).append("x");
   EXPECT_DEATH(splice.replace(1, 2), "copied_ <= from");

@@ -3,16 +3,15 @@
 #include <cctype>
 #include <optional>
 
-#include "platform/regex.hpp"
-#include "platform/text.hpp"
+#include "unicode/services.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::metadata {
 namespace {
 
 // The text a key stands for when it is a plain literal once its backslash
-// escapes are read; nothing when it uses any other pattern syntax. Keys with
-// white space are left to the engine too, since "\s*" could then share
-// characters with them.
+// escapes are read; nothing when it uses any other pattern syntax, or white
+// space, which "\s*" could then share with it.
 std::optional<std::string> literalKey(std::string_view key) {
   static constexpr std::string_view kSyntax = "\\^$.|?*+()[]{}";
   std::string literal;
@@ -34,7 +33,7 @@ std::optional<std::string> literalKey(std::string_view key) {
   }
   if (literal.empty()) return std::nullopt;
   for (std::size_t i = 0; i < literal.size();) {
-    if (platform::isWhiteSpace(platform::nextCodePoint(literal, i))) return std::nullopt;
+    if (unicode::isWhiteSpace(unicode::nextCodePoint(literal, i))) return std::nullopt;
   }
   return literal;
 }
@@ -49,23 +48,22 @@ std::optional<std::string> literalKey(std::string_view key) {
 std::string scanForKey(std::string_view text, std::string_view key) {
   for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
     const std::size_t blank = at + key.size();
-    if (blank + 1 >= text.size() || text[blank] != ' ' || platform::lineTerminatorLengthAt(text, blank + 1) > 0)
+    if (blank + 1 >= text.size() || text[blank] != ' ' || unicode::lineTerminatorLengthAt(text, blank + 1) > 0)
       continue;
     std::size_t lineStart = at;
     bool leadingBlanksOnly = true;
     while (lineStart > 0) {
       std::size_t previous = lineStart;
-      UChar32 c;
-      U8_PREV_UNSAFE(text.data(), previous, c);
-      if (platform::isLineTerminator(static_cast<char32_t>(c))) break;
-      if (!platform::isTrimSpace(static_cast<char32_t>(c))) {
+      const char32_t c = unicode::previousCodePoint(text, previous);
+      if (unicode::isLineTerminator(c)) break;
+      if (!unicode::isTrimSpace(c)) {
         leadingBlanksOnly = false;
         break;
       }
       lineStart = previous;
     }
     if (!leadingBlanksOnly) continue;
-    const std::size_t lineEnd = platform::findLineTerminator(text, blank + 1);
+    const std::size_t lineEnd = unicode::findLineTerminator(text, blank + 1);
     return std::string(text.substr(blank + 1, lineEnd - blank - 1));
   }
   return {};
@@ -74,11 +72,9 @@ std::string scanForKey(std::string_view text, std::string_view key) {
 }  // namespace
 
 std::string extractValueForKey(std::string_view text, std::string_view key) {
-  if (auto literal = literalKey(key)) return scanForKey(text, *literal);
-  std::string pattern = "^\\s*";
-  pattern.append(key).append(" (.+)$");
-  platform::Regex expression(pattern, platform::Regex::anchorsMatchLines);
-  return expression.firstMatchGroup(text, 1).value_or(std::string());
+  std::optional<std::string> literal = literalKey(key);
+  if (!literal) throw KeyError("the header key \"" + std::string(key) + "\" is not plain text");
+  return scanForKey(text, *literal);
 }
 
 }  // namespace note2md::metadata

@@ -1,6 +1,7 @@
 #include "metadata/name.hpp"
 
-#include "platform/text.hpp"
+#include "unicode/services.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::metadata {
 namespace {
@@ -17,23 +18,23 @@ std::string filterUnwantedCharsFrom(std::string_view text) {
   std::string filtered;
   filtered.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    char32_t c = platform::nextCodePoint(text, i);
+    char32_t c = unicode::nextCodePoint(text, i);
     filtered += isWanted(c) ? static_cast<char>(c) : ' ';
   }
-  return std::string(platform::trim(filtered));
+  return std::string(unicode::trim(filtered));
 }
 
 std::optional<std::string> extractFileName(std::string_view path) {
-  std::optional<std::size_t> slash = platform::findLastCharacter(path, "/");
+  std::optional<std::size_t> slash = unicode::findLastCharacter(path, "/");
   if (!slash) return std::nullopt;
   return std::string(path.substr(*slash));
 }
 
 std::string createName(std::string_view text, std::string_view argument0) {
-  std::string name = filterUnwantedCharsFrom(text.substr(0, platform::graphemePrefixLength(text, kPrefixCharacters)));
+  std::string name = filterUnwantedCharsFrom(text.substr(0, unicode::graphemePrefixLength(text, kPrefixCharacters)));
   // Only ASCII is left, one byte per character.
   if (name.size() >= kMinimumNameLength) return name;
-  return extractFileName(platform::repairUtf8(argument0)).value_or(std::string());
+  return extractFileName(unicode::repairUtf8(argument0)).value_or(std::string());
 }
 
 }  // namespace note2md::metadata

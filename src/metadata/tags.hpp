@@ -1,4 +1,4 @@
-// The tag list of the metadata record, and the quoting of its strings.
+// The tag list of the metadata record.
 #pragma once
 
 #include <string>
@@ -7,13 +7,8 @@
 namespace note2md::metadata {
 
 // "{}" or {"tag", "tag"}: the value split at commas, each tag trimmed, empty
-// ones dropped, the rest quoted with quoteRecordString and joined by ", ".
+// ones dropped, the rest quoted as record strings and joined by ", ".
 std::string formatTags(std::string_view tags);
 
-// The value between double quotes as a string literal of the record: a
-// backslash goes before each double quote and backslash, a line feed is
-// written \n and a carriage return \r, so that any value keeps the record one
-// parseable line. Other values are copied unchanged.
-std::string quoteRecordString(std::string_view value);
 
 }  // namespace note2md::metadata

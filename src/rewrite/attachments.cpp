@@ -7,7 +7,7 @@
 // and the name runs to the next white space. The engine retries every "xatch"
 // against the rest of its line, which is quadratic; the scan below looks at
 // each byte a bounded number of times.
-#include "platform/text.hpp"
+#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
@@ -37,14 +37,14 @@ class AnchorFinder {
   bool searched_ = false;
 };
 
-void appendLinkAndImage(platform::Buffer& out, std::string_view name) {
+void appendLinkAndImage(system::Buffer& out, std::string_view name) {
   out.append("[").append(name).append("](/Attachments/").append(name).append(")\n");
   out.append("![").append(name).append("](/Attachments/").append(name).append(")");
 }
 
 }  // namespace
 
-bool into::translateAttachmentLinks(platform::Buffer& buffer, platform::Buffer& out) {
+bool translateAttachmentLinks(system::Buffer& buffer, system::Buffer& out) {
   const std::string_view text = buffer.view();
   rewrite::Splice splice(buffer, out, text.size() / 8 + 64);
   AnchorFinder anchors(text);
@@ -61,7 +61,7 @@ bool into::translateAttachmentLinks(platform::Buffer& buffer, platform::Buffer& 
       anchor = anchors.from(anchor);
       const std::size_t limit = anchor == npos ? text.size() : anchor;
       // The first line terminator between the last anchor checked and this one.
-      const std::size_t terminator = platform::findLineTerminator(text.substr(0, limit), clear);
+      const std::size_t terminator = unicode::findLineTerminator(text.substr(0, limit), clear);
       if (terminator < limit) {
         // No "xatch" before this line end can match: its anchors all lack a name.
         next = terminator;
@@ -73,7 +73,7 @@ bool into::translateAttachmentLinks(platform::Buffer& buffer, platform::Buffer& 
       }
       clear = anchor;
       const std::size_t nameStart = anchor + kAnchor.size();
-      const std::size_t nameEnd = platform::skipNonWhiteSpace(text, nameStart);
+      const std::size_t nameEnd = unicode::skipNonWhiteSpace(text, nameStart);
       if (nameEnd > nameStart) {
         appendLinkAndImage(splice.replace(start, nameEnd), text.substr(nameStart, nameEnd - nameStart));
         next = nameEnd;

@@ -6,7 +6,7 @@
 
 namespace note2md::rewrite {
 
-bool into::replaceCheckboxes(platform::Buffer& text, platform::Buffer&) {
+bool replaceCheckboxes(system::Buffer& text, system::Buffer&) {
   // Both glyphs are E2 98 xx in UTF-8, three bytes like their replacements,
   // so the text changes where it is.
   char* data = text.data();

@@ -8,15 +8,15 @@
 //
 // "." stops at every line terminator (LF, VT, FF, CR, NEL, LS, PS), "\s" is
 // White_Space, and repetition counts code points.
-#include "platform/text.hpp"
+#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
 namespace note2md::rewrite {
 namespace {
 
-using platform::findLineTerminator;
-using platform::hasAtMostCodePoints;
+using unicode::findLineTerminator;
+using unicode::hasAtMostCodePoints;
 
 constexpr std::size_t kMaxHeadingLength = 100;
 
@@ -39,7 +39,7 @@ bool blankLineAt(std::string_view text, std::size_t i) {
 // blank line ended by a line feed.
 std::size_t headingPosition(std::string_view text) {
   std::size_t start = 0;
-  while (start < text.size() && platform::isWhiteSpaceAt(text, start)) platform::nextCodePoint(text, start);
+  while (start < text.size() && unicode::isWhiteSpaceAt(text, start)) unicode::nextCodePoint(text, start);
   if (start == text.size()) return std::string_view::npos;
   std::size_t end = findLineTerminator(text, start);
   if (end == text.size() || text[end] != '\n') return std::string_view::npos;
@@ -55,8 +55,8 @@ std::size_t headingPosition(std::string_view text) {
 // run never helps: what it gives back is blanks and line feeds, from which
 // "[\t\p{Zs}]*\S" cannot reach anything other than white space.
 bool isSubheadingAt(std::string_view text, std::size_t start) {
-  std::size_t first = platform::skipTrimSpace(text, start);
-  if (first == text.size() || platform::isWhiteSpaceAt(text, first)) return false;
+  std::size_t first = unicode::skipTrimSpace(text, start);
+  if (first == text.size() || unicode::isWhiteSpaceAt(text, first)) return false;
   std::size_t end = findLineTerminator(text, start);
   if (end == text.size() || text[end] != '\n') return false;
   std::string_view line = text.substr(start, end - start);
@@ -67,7 +67,7 @@ bool isSubheadingAt(std::string_view text, std::size_t start) {
 // changes nothing for the subheading pass except that the heading line then
 // holds "#" and so is not a subheading. Every other line, and every run of
 // line feeds and blanks, is the same in the text with and without it.
-bool markHeadings(platform::Buffer& buffer, std::size_t heading, platform::Buffer& out) {
+bool markHeadings(system::Buffer& buffer, std::size_t heading, system::Buffer& out) {
   const std::string_view text = buffer.view();
   rewrite::Splice splice(buffer, out, text.size() / 64 + 16);
   if (heading != std::string_view::npos) splice.insert(heading).append("# ");
@@ -93,7 +93,7 @@ bool markHeadings(platform::Buffer& buffer, std::size_t heading, platform::Buffe
 
 }  // namespace
 
-bool into::markHeadingAndSubheadings(platform::Buffer& text, platform::Buffer& out) {
+bool markHeadingAndSubheadings(system::Buffer& text, system::Buffer& out) {
   return markHeadings(text, headingPosition(text), out);
 }
 

@@ -7,7 +7,7 @@
 // whole line of 1 to 100 code points followed by another non-empty line.
 #include <cstring>
 
-#include "platform/text.hpp"
+#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
@@ -22,7 +22,7 @@ std::size_t findLineFeed(std::string_view text, std::size_t from) {
 }
 }  // namespace
 
-bool into::addTrailingSpaces(platform::Buffer& buffer, platform::Buffer& out) {
+bool addTrailingSpaces(system::Buffer& buffer, system::Buffer& out) {
   const std::string_view text = buffer.view();
   rewrite::Splice splice(buffer, out, text.size() / 16 + 16);
   for (std::size_t before = findLineFeed(text, 0); before != std::string_view::npos;) {
@@ -30,7 +30,7 @@ bool into::addTrailingSpaces(platform::Buffer& buffer, platform::Buffer& out) {
     const std::size_t after = findLineFeed(text, start);
     if (after == std::string_view::npos) break;
     if (after > start && after + 1 < text.size() && text[after + 1] != '\n' &&
-        platform::hasAtMostCodePoints(text.substr(start, after - start), kMaxLineLength)) {
+        unicode::hasAtMostCodePoints(text.substr(start, after - start), kMaxLineLength)) {
       splice.insert(text[after - 1] == '\r' ? after - 1 : after).append("  ");
     }
     before = after;

@@ -5,7 +5,7 @@
 #include <cassert>
 #include <string_view>
 
-#include "platform/buffer.hpp"
+#include "system/buffer.hpp"
 
 namespace note2md::rewrite {
 
@@ -19,12 +19,12 @@ namespace note2md::rewrite {
 // their last replacement, far less than kReadBehind.
 class Splice {
  public:
-  Splice(platform::Buffer& text, platform::Buffer& out, std::size_t expectedGrowth)
+  Splice(system::Buffer& text, system::Buffer& out, std::size_t expectedGrowth)
       : in_(text), text_(text.view()), out_(out), expectedGrowth_(expectedGrowth) {}
 
   // Copies the text up to `from`, drops it up to `to` and returns the output,
   // for the replacement to be appended.
-  platform::Buffer& replace(std::size_t from, std::size_t to) {
+  system::Buffer& replace(std::size_t from, std::size_t to) {
     // A position that goes back would copy the rest of the text silently.
     assert(copied_ <= from && from <= to && to <= text_.size());
     if (!changed_) {
@@ -37,7 +37,7 @@ class Splice {
     return out_;
   }
 
-  platform::Buffer& insert(std::size_t at) { return replace(at, at); }
+  system::Buffer& insert(std::size_t at) { return replace(at, at); }
 
   // Appends the rest; true when `out` holds a changed text. The text itself
   // may then have lost its front.
@@ -59,9 +59,9 @@ class Splice {
     }
   }
 
-  platform::Buffer& in_;
+  system::Buffer& in_;
   std::string_view text_;
-  platform::Buffer& out_;
+  system::Buffer& out_;
   std::size_t expectedGrowth_;
   std::size_t copied_ = 0;
   bool changed_ = false;

@@ -5,7 +5,7 @@
 // there: "http", "https" or "ftp" in any case, where ICU's case folding also
 // lets U+017F LATIN SMALL LETTER LONG S stand for the "s". The address then
 // runs to the next white space and must not be empty.
-#include "platform/text.hpp"
+#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
 
@@ -41,13 +41,13 @@ std::size_t schemeStart(std::string_view text, std::size_t separator) {
 
 }  // namespace
 
-bool into::convertLinksToMarkdown(platform::Buffer& buffer, platform::Buffer& out) {
+bool convertLinksToMarkdown(system::Buffer& buffer, system::Buffer& out) {
   const std::string_view text = buffer.view();
   rewrite::Splice splice(buffer, out, text.size() / 8 + 64);
   for (std::size_t separator = text.find("://"); separator != npos;) {
     const std::size_t start = schemeStart(text, separator);
     const std::size_t rest = separator + 3;
-    const std::size_t end = start == npos ? rest : platform::skipNonWhiteSpace(text, rest);
+    const std::size_t end = start == npos ? rest : unicode::skipNonWhiteSpace(text, rest);
     if (start == npos || end == rest) {
       separator = text.find("://", separator + 1);
       continue;

@@ -6,9 +6,8 @@
 
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
-#include "platform/encoding.hpp"
 #include "reference/reference.hpp"
-#include "rewrite/rewrite.hpp"
+#include "support/rewrite_text.hpp"
 
 namespace {
 
@@ -21,16 +20,16 @@ void check(bool agrees) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The engine's backtracking makes long inputs slow without finding more.
   if (size > 4096) return 0;
-  note2md::platform::DecodedText decoded =
-      note2md::platform::decodeText(std::string(reinterpret_cast<const char*>(data), size));
+  note2md::testing::DecodedText decoded =
+      note2md::testing::decodeText(std::string(reinterpret_cast<const char*>(data), size));
   if (!decoded.ok) return 0;
   const std::string& text = decoded.text;
   namespace ref = note2md::reference;
-  check(note2md::rewrite::markHeadingAndSubheadings(text) == ref::markHeadingAndSubheadings(text));
-  check(note2md::rewrite::addTrailingSpaces(text) == ref::addTrailingSpaces(text));
-  check(note2md::rewrite::translateAttachmentLinks(text) == ref::translateAttachmentLinks(text));
-  check(note2md::rewrite::replaceCheckboxes(text) == ref::replaceCheckboxes(text));
-  check(note2md::rewrite::convertLinksToMarkdown(text) == ref::convertLinksToMarkdown(text));
+  check(note2md::testing::markHeadingAndSubheadings(text) == ref::markHeadingAndSubheadings(text));
+  check(note2md::testing::addTrailingSpaces(text) == ref::addTrailingSpaces(text));
+  check(note2md::testing::translateAttachmentLinks(text) == ref::translateAttachmentLinks(text));
+  check(note2md::testing::replaceCheckboxes(text) == ref::replaceCheckboxes(text));
+  check(note2md::testing::convertLinksToMarkdown(text) == ref::convertLinksToMarkdown(text));
   for (const char* key : {"Created:", "Tag\\(s\\):"})
     check(note2md::metadata::extractValueForKey(text, key) == ref::extractValueForKey(text, key));
   check(note2md::metadata::createName(text, "bin/x") == ref::createName(text, "bin/x"));

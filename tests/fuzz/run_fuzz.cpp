@@ -15,12 +15,12 @@
 
 #include <unistd.h>
 
-#include "app/run.hpp"
+#include "cli/run.hpp"
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
-#include "platform/encoding.hpp"
-#include "platform/text.hpp"
 #include "support/process.hpp"
+#include "support/rewrite_text.hpp"
+#include "unicode/utf8.hpp"
 
 namespace {
 
@@ -49,7 +49,7 @@ class Harness {
     check(::ftruncate(fileno(capture_), 0) == 0 && ::lseek(STDOUT_FILENO, 0, SEEK_SET) == 0);
     const char* argv[] = {"fuzz/note2md", note_.c_str(), out_.c_str(), options.c_str()};
     Result result;
-    result.status = note2md::app::run(4, argv);
+    result.status = note2md::cli::run(4, argv);
     result.printed = note2md::testing::readFile("/dev/fd/" + std::to_string(STDOUT_FILENO));
     if (::access(out_.c_str(), F_OK) == 0) result.markdown = note2md::testing::readFile(out_);
     return result;
@@ -91,7 +91,7 @@ std::vector<std::string> expectedTags(const std::string& value) {
   std::size_t begin = 0;
   for (;;) {
     std::size_t comma = value.find(',', begin);
-    std::string_view tag = note2md::platform::trim(std::string_view(value).substr(begin, comma - begin));
+    std::string_view tag = note2md::unicode::trim(std::string_view(value).substr(begin, comma - begin));
     if (!tag.empty()) tags.emplace_back(tag);
     if (comma == std::string::npos) return tags;
     begin = comma + 1;
@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes = input.substr(newline + 1);
   harness.setNote(bytes);
 
-  note2md::platform::DecodedText decoded = note2md::platform::decodeText(bytes);
+  note2md::testing::DecodedText decoded = note2md::testing::decodeText(bytes);
   Result result = harness.run(options);
   if (!decoded.ok) {
     check(result.status == 1 && !result.markdown);

@@ -2,13 +2,13 @@
 
 #include <optional>
 
-#include "platform/regex.hpp"
-#include "platform/text.hpp"
+#include "reference/regex.hpp"
+#include "unicode/services.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::reference {
 namespace {
 
-using platform::Regex;
 
 std::string replace(std::string_view text, std::string_view pattern, uint32_t options,
                     std::string_view replacementTemplate) {
@@ -24,14 +24,14 @@ std::string extractValueForKey(std::string_view text, std::string_view key) {
 }
 
 std::string filterUnwantedCharsFrom(std::string_view text) {
-  return std::string(platform::trim(replace(text, "[^A-Za-z0-9_-]", Regex::none, " ")));
+  return std::string(unicode::trim(replace(text, "[^A-Za-z0-9_-]", Regex::none, " ")));
 }
 
 std::string createName(std::string_view text, std::string_view argument0) {
-  std::string name = filterUnwantedCharsFrom(text.substr(0, platform::graphemePrefixLength(text, 100)));
+  std::string name = filterUnwantedCharsFrom(text.substr(0, unicode::graphemePrefixLength(text, 100)));
   if (name.size() >= 10) return name;
-  std::string path = platform::repairUtf8(argument0);
-  std::optional<std::size_t> slash = platform::findLastCharacter(path, "/");
+  std::string path = unicode::repairUtf8(argument0);
+  std::optional<std::size_t> slash = unicode::findLastCharacter(path, "/");
   return slash ? path.substr(*slash) : std::string();
 }
 

@@ -1,0 +1,176 @@
+#include "system/destination.hpp"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <deque>
+
+#include <fcntl.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#elif defined(__APPLE__)
+#include <sys/mount.h>
+#include <sys/param.h>
+#endif
+
+#include "system/error.hpp"
+
+namespace note2md::system {
+namespace {
+
+// A folder is opened only to be worked in. O_PATH needs no read permission,
+// as the shell needs none; elsewhere the folder must be readable.
+#ifdef O_PATH
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+// As many links as the kernel itself follows before it gives up.
+constexpr int kMaxLinks = 40;
+
+// Paths under /proc (and /dev/fd on macOS) name open descriptors; the text
+// of their links is no path to the file, and "(deleted)" or "pipe:[…]"
+// would be taken as names.
+bool holdsDescriptors(int folder) {
+#if defined(__linux__)
+  struct statfs system {};
+  return ::fstatfs(folder, &system) == 0 && system.f_type == 0x9fa0;  // PROC_SUPER_MAGIC
+#elif defined(__APPLE__)
+  struct statfs system {};
+  return ::fstatfs(folder, &system) == 0 &&
+         (std::strcmp(system.f_fstypename, "devfs") == 0 || std::strcmp(system.f_fstypename, "fdesc") == 0);
+#else
+  (void)folder;
+  return false;
+#endif
+}
+
+// Sticky and writable by anyone, such as /tmp: the folder where other users
+// may plant links and files.
+bool isSharedSticky(const struct stat& folder) { return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH); }
+
+class Walk {
+ public:
+  explicit Walk(const std::string& path) : path_(path) {}
+
+  Destination run() {
+    if (path_.empty()) throwFileError(Access::write, path_, ENOENT);
+    open(path_.starts_with('/') ? "/" : ".", AT_FDCWD);
+    push(path_);
+    mustBeFolder_ = path_.ends_with('/');
+    for (;;) {
+      // Nothing left means the path named a folder ("/", "a/..").
+      if (todo_.empty()) throwFileError(Access::write, path_, EISDIR);
+      std::string name = std::move(todo_.front());
+      todo_.pop_front();
+      const bool last = todo_.empty();
+      if (name == "." || name == "..") {
+        if (name == "..") open("..", folder_.get());
+        continue;
+      }
+      struct stat status {};
+      if (::fstatat(folder_.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT || !last) throwFileError(Access::write, path_, errno);
+        if (mustBeFolder_) throwFileError(Access::write, path_, EISDIR);
+        return finish(std::move(name), nullptr);
+      }
+      if (S_ISLNK(status.st_mode)) {
+        follow(name, status, last);
+      } else if (!last) {
+        if (!S_ISDIR(status.st_mode)) throwFileError(Access::write, path_, ENOTDIR);
+        // O_NOFOLLOW: a link put there since the look above is not followed.
+        open(name.c_str(), folder_.get(), O_NOFOLLOW);
+      } else {
+        if (S_ISDIR(status.st_mode)) throwFileError(Access::write, path_, EISDIR);
+        if (mustBeFolder_) throwFileError(Access::write, path_, ENOTDIR);
+        // Renaming over a device or a pipe would replace the node itself.
+        if (!S_ISREG(status.st_mode)) throwFileError(Access::write, path_, "not a regular file");
+        return finish(std::move(name), &status);
+      }
+    }
+  }
+
+ private:
+  void open(const char* name, int from, int flags = 0) {
+    Descriptor next(::openat(from, name, kFolderFlags | flags));
+    if (!next.valid()) throwFileError(Access::write, path_, errno);
+    folder_ = std::move(next);
+    if (::fstat(folder_.get(), &folderStatus_) != 0) throwFileError(Access::write, path_, errno);
+  }
+
+  // The components of `path` go before those still to walk.
+  void push(const std::string& path) {
+    std::size_t end = path.size();
+    while (end > 0) {
+      std::size_t slash = path.rfind('/', end - 1);
+      std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+      if (end > start) todo_.push_front(path.substr(start, end - start));
+      if (slash == std::string::npos) break;
+      end = slash;
+    }
+  }
+
+  void follow(const std::string& name, const struct stat& link, bool last) {
+    if (++links_ > kMaxLinks) throwFileError(Access::write, path_, ELOOP);
+    if (holdsDescriptors(folder_.get())) throwFileError(Access::write, path_, "names an open descriptor, not a file");
+    // The kernel's rule against planted links, applied whatever the
+    // system's setting: in a shared sticky folder a link is followed only
+    // when it belongs to the caller or to the folder's owner.
+    if (isSharedSticky(folderStatus_) && link.st_uid != ::geteuid() && link.st_uid != folderStatus_.st_uid)
+      throwFileError(Access::write, path_, "not following a symbolic link that another user owns in a shared sticky folder");
+    std::string target(PATH_MAX, '\0');
+    ssize_t length = ::readlinkat(folder_.get(), name.c_str(), target.data(), target.size());
+    if (length < 0) throwFileError(Access::write, path_, errno);
+    if (static_cast<std::size_t>(length) >= target.size()) throwFileError(Access::write, path_, ENAMETOOLONG);
+    if (length == 0) throwFileError(Access::write, path_, ENOENT);
+    target.resize(static_cast<std::size_t>(length));
+    if (last && target.ends_with('/')) mustBeFolder_ = true;
+    if (target.starts_with('/')) open("/", AT_FDCWD);
+    push(target);
+  }
+
+  Destination finish(std::string name, const struct stat* status) {
+#ifdef __APPLE__
+    // There /dev/fd/N is no link but the descriptor's file itself.
+    if (holdsDescriptors(folder_.get())) throwFileError(Access::write, path_, "names an open descriptor, not a file");
+#endif
+    Destination destination;
+    destination.folder = std::move(folder_);
+    destination.folderStatus = folderStatus_;
+    destination.name = std::move(name);
+    if (status != nullptr) {
+      destination.exists = true;
+      destination.status = *status;
+    }
+    return destination;
+  }
+
+  const std::string& path_;
+  Descriptor folder_;
+  struct stat folderStatus_ {};
+  std::deque<std::string> todo_;
+  int links_ = 0;
+  bool mustBeFolder_ = false;
+};
+
+}  // namespace
+
+Destination findDestination(const std::string& path) {
+  Destination destination = Walk(path).run();
+  if (!destination.exists) return destination;
+  const struct stat& file = destination.status;
+  // The kernel's rule for files in shared sticky folders (protected_regular),
+  // whatever the system's setting: another user's file there is not written,
+  // not even by root, lest it hand the text to that user.
+  if (isSharedSticky(destination.folderStatus) && file.st_uid != ::geteuid() &&
+      file.st_uid != destination.folderStatus.st_uid)
+    throwFileError(Access::write, path, "not replacing a file that another user owns in a shared sticky folder");
+  // Only where ">" could write: root may, anyone else needs write permission.
+  if (::faccessat(destination.folder.get(), destination.name.c_str(), W_OK, AT_EACCESS) != 0)
+    throwFileError(Access::write, path, errno);
+  return destination;
+}
+
+}  // namespace note2md::system

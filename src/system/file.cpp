@@ -1,0 +1,107 @@
+#include "system/file.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "system/attributes.hpp"
+#include "system/destination.hpp"
+#include "system/pending_file.hpp"
+
+namespace note2md::system {
+
+Buffer readFile(const std::string& path) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) throwFileError(Access::read, path, errno);
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0) throwFileError(Access::read, path, errno);
+  if (S_ISDIR(status.st_mode)) throwFileError(Access::read, path, EISDIR);
+  Buffer bytes;
+  // A regular file's size is known (one byte more shows that it did not
+  // grow); anything else, a pipe, grows as it comes.
+  bytes.reserve(S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) + 1 : 65536);
+  for (;;) {
+    if (bytes.size() == bytes.capacity()) bytes.reserve(bytes.capacity() * 2);
+    ssize_t count = ::read(file.get(), bytes.end(), bytes.capacity() - bytes.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      throwFileError(Access::read, path, errno);
+    }
+    if (count == 0) break;
+    bytes.grow(static_cast<std::size_t>(count));
+  }
+  return bytes;
+}
+
+namespace {
+
+// Each step returns 0 or the errno that stopped it.
+int writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t count = ::write(fd, data.data(), data.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    // write() never returns 0 for a non-empty regular-file write; guard anyway.
+    if (count == 0) return ENOSPC;
+    data.remove_prefix(static_cast<std::size_t>(count));
+  }
+  return 0;
+}
+
+// Flushes a file's data to the disk itself. On macOS fsync only reaches the
+// drive's cache; F_FULLFSYNC goes through it where the file system allows.
+int syncToDisk(int fd) {
+#ifdef F_FULLFSYNC
+  if (::fcntl(fd, F_FULLFSYNC) == 0) return 0;
+#endif
+  return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Some file systems cannot sync a file or a folder; that is no reason to
+// lose the result.
+bool cannotSync(int error) { return error == EINVAL || error == EROFS || error == ENOTSUP || error == EBADF; }
+
+// The new name is only durable once the folder that holds it is on disk.
+int flushFolder(int folder, int file) {
+  Descriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!readable.valid()) {
+#ifdef __linux__
+    // A folder the caller may write but not read cannot be opened to be
+    // flushed; flushing its whole file system brings the new name there too.
+    if (errno == EACCES) return ::syncfs(file) == 0 ? 0 : errno;
+#else
+    (void)file;
+#endif
+    return errno;
+  }
+  int error = syncToDisk(readable.get());
+  return cannotSync(error) ? 0 : error;
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view data) {
+  Destination destination = findDestination(path);
+  // A new file gets what ">" gives it (the umask, or the folder's default
+  // ACL); a replacement starts private and then takes the old file's.
+  PendingFile file(destination.folder.get(), destination.exists ? 0600 : 0666, path);
+  if (destination.exists) {
+    std::string problem = carryAttributes(file.fd(), destination);
+    if (!problem.empty()) throwFileError(Access::write, path, problem);
+  }
+  int error = writeAll(file.fd(), data);
+  if (error == 0 && (error = syncToDisk(file.fd())) != 0 && cannotSync(error)) error = 0;
+  if (error == 0) error = file.commit(destination.name, destination.exists);
+  if (error != 0) throwFileError(Access::write, path, error);
+  if ((error = flushFolder(destination.folder.get(), file.fd())) != 0)
+    throwFileError(Access::write, path,
+                   std::string("the new file is in place, but its folder could not be flushed to disk: ") +
+                       std::strerror(error));
+}
+
+}  // namespace note2md::system

@@ -1,0 +1,131 @@
+#include "system/pending_file.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <unistd.h>
+#ifdef __APPLE__
+#include <sys/random.h>
+#endif
+
+#include "system/error.hpp"
+#include "system/signals.hpp"
+
+namespace note2md::system {
+namespace {
+
+// ".note2md-" and twelve characters nobody can guess.
+std::string auxiliaryName() {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char random[12];
+  if (::getentropy(random, sizeof random) != 0) {
+    // Only the name's uniqueness is at stake: O_EXCL keeps the file ours.
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(::getpid()) << 32);
+    for (auto& byte : random) byte = static_cast<unsigned char>((seed = seed * 6364136223846793005ULL + 1) >> 56);
+  }
+  std::string name = ".note2md-";
+  for (unsigned char byte : random) name += kLetters[byte % (sizeof kLetters - 1)];
+  return name;
+}
+
+// Whether an O_TMPFILE failure only means that it is not to be had here.
+bool unnamedUnsupported(int error) {
+  // EISDIR: a kernel that does not know O_TMPFILE takes it for O_DIRECTORY.
+  return error == EOPNOTSUPP || error == ENOTSUP || error == EISDIR || error == EINVAL;
+}
+
+}  // namespace
+
+PendingFile::PendingFile(int folder, mode_t mode, const std::string& path) : folder_(folder) {
+  int error = EOPNOTSUPP;
+#ifdef O_TMPFILE
+  file_ = Descriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+  if (file_.valid()) return;
+  error = errno;
+#endif
+  if (unnamedUnsupported(error)) {
+    // Created and registered as one step, so that a signal cannot leave it.
+    for (int tries = 0; tries < 100 && !file_.valid(); ++tries) {
+      SignalsHeld held;
+      std::string name = auxiliaryName();
+      file_ = Descriptor(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+      error = errno;
+      if (file_.valid()) {
+        name_ = std::move(name);
+        removeOnSignal(folder_, name_.c_str());
+      } else if (error != EEXIST) {
+        break;
+      }
+    }
+  }
+  // The folder is at fault here, not the file, which may well be writable.
+  if (!file_.valid()) throwFileError(Access::write, path, "cannot create a file in its folder: " + std::string(std::strerror(error)));
+}
+
+PendingFile::~PendingFile() {
+  if (committed_ || name_.empty()) return;
+  SignalsHeld held;
+  removeName();
+}
+
+void PendingFile::removeName() {
+  ::unlinkat(folder_, name_.c_str(), 0);
+  removeOnSignal(-1, nullptr);
+  name_.clear();
+}
+
+// Gives an unnamed file a name, through /proc as open(2) shows: any process
+// may link its own O_TMPFILE file that way, while linking the descriptor
+// itself (AT_EMPTY_PATH) needs a privilege.
+int PendingFile::nameIt() {
+  for (int tries = 0; tries < 100; ++tries) {
+    std::string name = auxiliaryName();
+    const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+    int result = ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW);
+#ifdef AT_EMPTY_PATH
+    if (result != 0 && errno == ENOENT) result = ::linkat(file_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH);
+#endif
+    if (result == 0) {
+      name_ = std::move(name);
+      removeOnSignal(folder_, name_.c_str());
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int PendingFile::commit(const std::string& name, bool replace) {
+  // A signal now waits until the new file is in place or gone, so that no
+  // handler removes a name that is no longer ours.
+  SignalsHeld held;
+  int error = 0;
+  if (name_.empty() && !replace) {
+    // A new file appears whole under its own name in one step.
+    const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+    if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      error = errno;
+#ifdef AT_EMPTY_PATH
+      if (error == ENOENT && ::linkat(file_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH) == 0) error = 0;
+#endif
+    }
+  } else {
+    if (name_.empty()) error = nameIt();
+    if (error == 0 && ::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) error = errno;
+    if (error != 0 && !name_.empty()) {
+      removeName();
+    } else if (error == 0) {
+      removeOnSignal(-1, nullptr);
+      name_.clear();
+    }
+  }
+  committed_ = error == 0;
+  return error;
+}
+
+}  // namespace note2md::system

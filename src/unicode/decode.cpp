@@ -1,0 +1,84 @@
+#include "unicode/decode.hpp"
+
+#include <climits>
+#include <memory>
+#include <string_view>
+
+#include <unicode/ucnv.h>
+
+#include "unicode/utf8.hpp"
+
+namespace note2md::unicode {
+namespace {
+
+struct ConverterCloser {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+// The bytes after a byte-order mark of `mark` bytes, converted to UTF-8 in
+// one pass into `text`; the problem, or an empty string.
+std::string convertToUtf8(std::string_view bytes, std::size_t mark, const char* encoding, system::Buffer& text) {
+  UErrorCode status = U_ZERO_ERROR;
+  Converter from(ucnv_open(encoding, &status));
+  Converter to(ucnv_open("UTF-8", &status));
+  if (U_FAILURE(status)) return std::string("cannot decode ") + encoding + ": " + u_errorName(status);
+  // Refuse ill-formed units instead of substituting U+FFFD.
+  ucnv_setToUCallBack(from.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  if (bytes.size() > INT32_MAX / 2) return "the file is too large";
+  // Two bytes of UTF-16 give at most three of UTF-8, four of UTF-32 four.
+  text.reserve(bytes.size() / 2 * 3 + 4);
+  char* target = text.data();
+  const char* source = bytes.data();
+  ucnv_convertEx(to.get(), from.get(), &target, text.data() + text.capacity(), &source, source + bytes.size(),
+                 nullptr, nullptr, nullptr, nullptr, true, true, &status);
+  if (U_FAILURE(status)) {
+    // The converter stops just after the units it refused.
+    char refused[32];
+    int8_t length = sizeof refused;
+    UErrorCode ignored = U_ZERO_ERROR;
+    ucnv_getInvalidChars(from.get(), refused, &length, &ignored);
+    const std::size_t offset = mark + static_cast<std::size_t>(source - bytes.data()) - static_cast<std::size_t>(length);
+    return std::string("not valid ") + encoding + " text (ill-formed unit at byte offset " + std::to_string(offset) +
+           ")";
+  }
+  text.grow(static_cast<std::size_t>(target - text.data()));
+  return {};
+}
+
+}  // namespace
+
+std::string decodeNote(system::Buffer& note) {
+  const std::string_view view = note.view();
+  const char* encoding = nullptr;
+  std::size_t mark = 0;
+  if (view.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
+    encoding = "UTF-32BE";
+    mark = 4;
+  } else if (view.starts_with(std::string_view("\xFF\xFE\x00\x00", 4))) {
+    // Checked before UTF-16LE, whose mark is a prefix of this one.
+    encoding = "UTF-32LE";
+    mark = 4;
+  } else if (view.starts_with("\xFE\xFF")) {
+    encoding = "UTF-16BE";
+    mark = 2;
+  } else if (view.starts_with("\xFF\xFE")) {
+    encoding = "UTF-16LE";
+    mark = 2;
+  }
+  if (encoding != nullptr) {
+    system::Buffer text;
+    std::string problem = convertToUtf8(view.substr(mark), mark, encoding, text);
+    if (problem.empty()) note.swap(text);
+    return problem;
+  }
+  mark = view.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  std::size_t invalid = firstInvalidUtf8(view.substr(mark));
+  if (invalid != std::string::npos) {
+    return "not valid UTF-8 text (ill-formed byte sequence at byte offset " + std::to_string(invalid + mark) + ")";
+  }
+  if (mark > 0) note.moveFront(mark);
+  return {};
+}
+
+}  // namespace note2md::unicode
