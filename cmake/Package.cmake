@@ -1,26 +1,25 @@
-# The Debian package: `cpack -G DEB` in the build folder.
-set(CPACK_PACKAGE_NAME note2md)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The Debian package: `cmake --build BUILD --target deb` makes
+# BUILD/note2md_VERSION_ARCH.deb (see make-deb.sh).
 set(NOTE2MD_MAINTAINER "note2md developers <maintainers@note2md.invalid>" CACHE STRING
     "The package's Maintainer field: whoever builds and publishes the package")
-set(CPACK_PACKAGE_CONTACT "${NOTE2MD_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert exported plain-text notes to Markdown")
-# The package's long description, after the summary line.
-set(CPACK_PACKAGE_DESCRIPTION "note2md reads one note that a note-taking application exported as plain
-text and writes it as Markdown: headings, hard line breaks, attachment links
-with inline images, task checkboxes and web links, each on request. It prints
-one line with the note's tags, dates and a name for the script that calls it
-once per note, and replaces the output file atomically.")
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
 
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends: from whatever the binary links dynamically (nothing, when static).
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Debian keeps man pages compressed; cmake --install leaves them plain.
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/CompressManPages.cmake)
+# The archives linked into the binary, for Built-Using.
+set(NOTE2MD_EMBEDDED_ARCHIVES)
+if(NOTE2MD_EMBED_ICU)
+  list(APPEND NOTE2MD_EMBEDDED_ARCHIVES ${ICU_uc_ARCHIVE} ${ICU_data_ARCHIVE})
+  foreach(runtime libstdc++.a libgcc.a libgcc_eh.a)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime} OUTPUT_VARIABLE archive
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(IS_ABSOLUTE "${archive}" AND EXISTS "${archive}")
+      get_filename_component(archive "${archive}" REALPATH)
+      list(APPEND NOTE2MD_EMBEDDED_ARCHIVES ${archive})
+    endif()
+  endforeach()
+endif()
 
-include(CPack)
+add_custom_target(deb
+  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/make-deb.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}
+          ${PROJECT_BINARY_DIR} ${NOTE2MD_MAINTAINER} ${NOTE2MD_EMBEDDED_ARCHIVES}
+  DEPENDS note2md
+  COMMENT "Building the Debian package"
+  VERBATIM)

@@ -32,8 +32,9 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtool
 # What the test suite needs besides: GoogleTest (its library, and its sources
 # for other C++ libraries), a CommonMark renderer, strace for fault injection,
 # acl and attr to set and read ACLs and extended attributes, mandoc to check
-# the man page, and dpkg-dev for the package's Depends.
-TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace acl attr mandoc dpkg-dev)
+# the man page, dpkg-dev for the package's Depends, lintian to check the
+# package and devscripts for hardening-check.
+TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace acl attr mandoc dpkg-dev lintian devscripts)
 
 # Usage: configure BUILD_DIR CMAKE_ARGUMENT...
 # Configures with Ninja, or with whatever generator BUILD_DIR already uses.

@@ -124,7 +124,9 @@ std::string carryAttributes(int file, const Destination& destination) {
     // Root keeps both; an owner keeps a group that is one of theirs; anyone
     // else writes a file of their own, as with any file they write. A new
     // file may start with the folder's group (BSD, set-group-ID folders).
-    if (::fchown(file, old.st_uid, old.st_gid) != 0 && errno == EPERM) ::fchown(file, (uid_t)-1, old.st_gid);
+    if (::fchown(file, old.st_uid, old.st_gid) != 0 && ::fchown(file, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // Neither could be kept; what the file has now decides below.
+    }
     if (::fstat(file, &now) != 0) return reason("cannot set its owner", errno);
   }
   if (std::string problem = carryExtendedAttributes(file, destination); !problem.empty()) return problem;

@@ -120,12 +120,12 @@ class Walk {
     // when it belongs to the caller or to the folder's owner.
     if (isSharedSticky(folderStatus_) && link.st_uid != ::geteuid() && link.st_uid != folderStatus_.st_uid)
       throwFileError(Access::write, path_, "not following a symbolic link that another user owns in a shared sticky folder");
-    std::string target(PATH_MAX, '\0');
-    ssize_t length = ::readlinkat(folder_.get(), name.c_str(), target.data(), target.size());
+    char buffer[PATH_MAX];
+    ssize_t length = ::readlinkat(folder_.get(), name.c_str(), buffer, sizeof buffer);
     if (length < 0) throwFileError(Access::write, path_, errno);
-    if (static_cast<std::size_t>(length) >= target.size()) throwFileError(Access::write, path_, ENAMETOOLONG);
+    if (static_cast<std::size_t>(length) >= sizeof buffer) throwFileError(Access::write, path_, ENAMETOOLONG);
     if (length == 0) throwFileError(Access::write, path_, ENOENT);
-    target.resize(static_cast<std::size_t>(length));
+    const std::string target(buffer, static_cast<std::size_t>(length));
     if (last && target.ends_with('/')) mustBeFolder_ = true;
     if (target.starts_with('/')) open("/", AT_FDCWD);
     push(target);
