@@ -27,7 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "support/notes.hpp"
+#include "notes.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
-#include "support/notes.hpp"
+#include "notes.hpp"
 #include "reference/reference.hpp"
 #include "support/rewrite_text.hpp"
 

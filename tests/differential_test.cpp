@@ -3,7 +3,6 @@
 // NOTE2MD_DIFFERENTIAL_ROUNDS raises the number of texts for a longer run.
 #include <cstdlib>
 #include <functional>
-#include <random>
 
 #include <gtest/gtest.h>
 
@@ -12,19 +11,14 @@
 #include "reference/reference.hpp"
 #include "support/rewrite_text.hpp"
 #include "support/generator.hpp"
-#include "support/notes.hpp"
+#include "notes.hpp"
 
 namespace note2md {
 namespace {
 
-using testing::repeat;
+using namespace testing;  // the rewritings as text functions, repeat
 using metadata::createName;
 using metadata::extractValueForKey;
-using testing::addTrailingSpaces;
-using testing::convertLinksToMarkdown;
-using testing::markHeadingAndSubheadings;
-using testing::replaceCheckboxes;
-using testing::translateAttachmentLinks;
 
 int rounds() {
   const char* configured = std::getenv("NOTE2MD_DIFFERENTIAL_ROUNDS");
@@ -79,30 +73,17 @@ TEST(Differential, ScansGiveWhatTheirPatternsGive) {
        [](const std::string& text) { return reference::createName(text, "bin/x"); },
        piecesWith({"Created: x", ":", "-", "_", "Z9", "\xCE\xB1"})},
   };
-  std::mt19937 random(20261206);
+  testing::Random random(20261206);
   for (const auto& comparison : comparisons) {
     int differentFromInput = 0;
     for (int n = 0; n < rounds(); ++n) {
       const std::string text = testing::randomText(random, comparison.pieces, 1 + n % 40);
       const std::string expected = comparison.reference(text);
-      ASSERT_EQ(comparison.scan(text), expected) << comparison.name << " on " << testing::visible(text);
+      ASSERT_EQ(comparison.scan(text), expected) << comparison.name << " on " << ::testing::PrintToString(text);
       differentFromInput += expected != text;
     }
     // The texts must exercise matches, not only misses.
     EXPECT_GT(differentFromInput, rounds() / 20) << comparison.name;
-  }
-}
-
-// The corrected line-break pattern moves the blanks only before a carriage
-// return: on texts without one it agrees with the pattern as first written.
-TEST(Differential, CorrectedLineBreaksAgreeWithoutCarriageReturns) {
-  auto pieces = piecesWith({});
-  std::erase_if(pieces, [](const std::string& piece) { return piece.find('\r') != std::string::npos; });
-  std::mt19937 random(8);
-  for (int n = 0; n < rounds(); ++n) {
-    const std::string text = testing::randomText(random, pieces, 1 + n % 40);
-    ASSERT_EQ(reference::addTrailingSpaces(text), reference::addTrailingSpacesUncorrected(text))
-        << testing::visible(text);
   }
 }
 

@@ -12,7 +12,7 @@
 #include "metadata/name.hpp"
 #include "support/rewrite_text.hpp"
 #include "rewrite/rewrite.hpp"
-#include "support/notes.hpp"
+#include "notes.hpp"
 
 namespace note2md {
 namespace {
@@ -22,11 +22,11 @@ constexpr double kLimitSeconds = 5.0;
 TEST(HostileNotes, EveryScanStaysLinear) {
   using Operation = std::function<std::string(const std::string&)>;
   const std::pair<const char*, Operation> operations[] = {
-      {"H", [](const std::string& text) { return testing::markHeadingAndSubheadings(text); }},
-      {"S", [](const std::string& text) { return testing::addTrailingSpaces(text); }},
-      {"A", [](const std::string& text) { return testing::translateAttachmentLinks(text); }},
-      {"X", [](const std::string& text) { return testing::replaceCheckboxes(text); }},
-      {"L", [](const std::string& text) { return testing::convertLinksToMarkdown(text); }},
+      {"H", testing::markHeadingAndSubheadings},
+      {"S", testing::addTrailingSpaces},
+      {"A", testing::translateAttachmentLinks},
+      {"X", testing::replaceCheckboxes},
+      {"L", testing::convertLinksToMarkdown},
       {"header search", [](const std::string& text) { return metadata::extractValueForKey(text, "Created:"); }},
       {"name", [](const std::string& text) { return metadata::createName(text, "bin/note2md"); }},
   };

@@ -3,6 +3,7 @@
 # what came. A script ends with `finish`; `need` ends it as skipped (77).
 set -uo pipefail
 NOTE2MD=${NOTE2MD:?set NOTE2MD to the note2md binary}
+here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/note2md-e2e-XXXXXX") || exit 1
 # Other users act in it too.
 chmod 755 "$scratch"
@@ -11,6 +12,8 @@ cd "$scratch" || exit 1
 printf 'Title\n\nbody\n' >note.txt
 checks=0
 failures=0
+# A sanitizer build's leak check cannot work under strace's ptrace.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
 need() {
   case $1 in

@@ -17,10 +17,9 @@ permissions() {
     umask 022
     [ "$mode" = - ] || { echo previous >"$path" && chmod "$mode" "$path" && chown "$owner" "$path"; }
     convert as_user "$user" -- note.txt "$path" ""
-    expect "$path: status" "$want_status" "$status"
-    [ "$status" -eq 0 ] && want_out=$record || want_out="Error: cannot write \"$path\": Permission denied"
-    expect "$path: printed" "$want_out" "$out"
-    expect "$path: mode and owner" "$want_mode $want_owner" "$(mode_owner "$path")"
+    [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": Permission denied"
+    expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
+      "$status $out $(mode_owner "$path")"
   done <<'TABLE'
 0    new.md     -    -           0 644 0:0
 0    kept.md    640  65534:65534 0 640 65534:65534
@@ -36,8 +35,7 @@ TABLE
   setfacl -m u:1005:rw,g::---,m::rw acl.md && setfattr -n user.origin -v exporter acl.md
   attributes=$(getfacl -cp acl.md; getfattr -d -m - acl.md)
   convert -- note.txt acl.md ""
-  expect "ACL: printed" "$record" "$out"
-  expect "ACL and attributes kept" "$attributes" "$(getfacl -cp acl.md; getfattr -d -m - acl.md)"
+  expect "ACL and attributes kept" "$record $attributes" "$out $(getfacl -cp acl.md; getfattr -d -m - acl.md)"
   # A new file gets the folder's default ACL as from ">", no explicit mode.
   mkdir dacl && setfacl -d -m u:1005:rw,m::rw,o::- dacl
   cat note.txt >dacl/shell.md
@@ -50,8 +48,8 @@ TABLE
 links() {
   ln -s sub/../made.md dangling.md && mkdir sub
   convert -- note.txt dangling.md ""
-  expect "a dangling link: its file is made" "Title" "$(head -1 made.md)"
-  expect "a dangling link: the link stays" "made.md" "$(basename "$(readlink -f dangling.md)")"
+  expect "a dangling link: its file is made, the link stays" "Title made.md" \
+    "$(head -1 made.md) $(basename "$(readlink -f dangling.md)")"
   ln -s b.md a.md && ln -s a.md b.md && mkfifo fifo && echo precious >log.txt
   # path | printed after "cannot write PATH: "
   while IFS='|' read -r path reason; do
@@ -85,12 +83,8 @@ sticky() {
     esac
     chown -h "$owner:$owner" st/*
     convert -- note.txt "$path" ""
-    if [ "$reason" = - ]; then
-      expect "sticky, $what of $owner" "$record" "$out"
-    else
-      expect "sticky, $what of $owner" "Error: cannot write \"$path\": $reason" "$out"
-      expect "sticky, $what of $owner: untouched" precious "$(cat "$path")"
-    fi
+    [ "$reason" = - ] && want="$record Title" || want="Error: cannot write \"$path\": $reason precious"
+    expect "sticky, $what of $owner" "$want" "$out $(head -1 "$path")"
   done <<'TABLE'
 0|last|-
 65534|last|-
@@ -101,20 +95,22 @@ sticky() {
 TABLE
 }
 
-# The number of the openat call that makes the unnamed file.
+# The number of the openat call that makes the unnamed file; skips the
+# section where the file system makes none.
 unnamed_openat() {
-  strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt out.md "" >/dev/null
-  grep -n O_TMPFILE trace.log | cut -d: -f1
-  rm -f trace.log
+  strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt out.md "" >/dev/null || {
+    echo "FAIL: the traced run failed"
+    exit 1
+  }
+  openat=$(grep -n O_TMPFILE trace.log | cut -d: -f1)
+  [ -n "$openat" ] || { echo "SKIP: this file system makes no unnamed files"; exit 77; }
 }
 
 # A run ended by a signal while fsync is held back: nothing is left behind,
 # the old file is untouched, the process ends by that signal.
 signals() {
   need strace
-  local openat
-  openat=$(unnamed_openat)
-  [ -n "$openat" ] || { echo "SKIP: this file system makes no unnamed files"; exit 77; }
+  unnamed_openat
   # signal | what makes the new text: unnamed (O_TMPFILE), or named where
   # the file system refuses that
   while read -r signal kind; do
@@ -133,9 +129,8 @@ signals() {
     kill "-$signal" "$pid"
     wait "$tracer" 2>/dev/null
     status=$?
-    expect "$signal, $kind: ended by it" "$((128 + $(kill -l "$signal")))" "$status"
-    expect "$signal, $kind: old text kept" previous "$(cat out.md)"
-    expect "$signal, $kind: nothing left" 0 "$(leftovers)"
+    expect "$signal, $kind: ended by it, old text kept, nothing left" "$((128 + $(kill -l "$signal"))) previous 0" \
+      "$status $(cat out.md) $(leftovers)"
   done <<'TABLE'
 KILL unnamed
 TERM unnamed
@@ -161,11 +156,10 @@ durability() {
   while read -r error want_status; do
     echo previous >out.md
     convert strace -qq -o /dev/null -e "inject=fsync:error=$error:when=2" -- note.txt out.md H
-    expect "folder flush $error: status" "$want_status" "$status"
-    [ "$error" = EIO ] && want=$'Error: cannot write "out.md": the new file is in place, but its folder could not be \
-flushed to disk: Input/output error' || want=$record
-    expect "folder flush $error: printed" "${want//$'\\\n'/}" "$out"
-    expect "folder flush $error: the new text" "# Title" "$(head -1 out.md)"
+    want=$record
+    [ "$error" = EIO ] && want="Error: cannot write \"out.md\": the new file is in place, but its folder could not"
+    [ "$error" = EIO ] && want+=" be flushed to disk: Input/output error"
+    expect "folder flush $error" "$want_status $want # Title" "$status $out $(head -1 out.md)"
   done <<'TABLE'
 EINVAL 0
 EIO 1
@@ -175,8 +169,7 @@ TABLE
   local user=()
   [ "$(id -u)" -eq 0 ] && chown 1001 wo && user=(setpriv --reuid 1001 --regid 1001 --clear-groups)
   convert "${user[@]}" strace -qq -o wo/trace.log -e trace=syncfs -- note.txt wo/out.md ""
-  expect "unreadable folder: printed" "$record" "$out"
-  expect "unreadable folder: its file system flushed" 1 "$(grep -c '^syncfs(.*= 0$' wo/trace.log)"
+  expect "unreadable folder: its file system flushed" "$record 1" "$out $(grep -c '^syncfs(.*= 0$' wo/trace.log)"
 }
 
 # Error lines name the real cause and stay one line; long paths work.
@@ -191,10 +184,10 @@ errors() {
   for _ in $(seq 6); do long+=/$hop; done
   mkdir -p ".$long"
   (for _ in $(seq 6); do ln -s "$hop" a && cd "$hop" || exit 1; done)
-  convert -- note.txt ".$long/out.md" ""
-  expect "a path longer than PATH_MAX" "$record" "$out"
-  convert -- note.txt a/a/a/a/a/a/out2.md ""
-  expect "links that lead beyond PATH_MAX" "$record" "$out"
+  for path in ".$long/out.md" a/a/a/a/a/a/out2.md; do
+    convert -- note.txt "$path" ""
+    expect "a path of ${#path} bytes" "$record" "$out"
+  done
   need strace
   # Any step that fails: the record and the new text, or one error line and
   # the old text (the new one when only the folder flush failed), or the new
@@ -212,17 +205,15 @@ errors() {
       "0:$record:# Title" | "1:Error: "*"in place"*":# Title" | "1::# Title" | "1:Error: "*:previous) ok=yes ;;
       *) ok="no: $status, $out, $(head -1 out.md)" ;;
       esac
-      expect "$call fails (call $when)" yes "$ok"
-      expect "$call fails (call $when): nothing left" 0 "$(leftovers)"
+      expect "$call fails (call $when): a sound outcome, nothing left" "yes 0" "$ok $(leftovers)"
     done
   done
-  local openat
-  openat=$(unnamed_openat)
-  [ -n "$openat" ] || { echo "SKIP: this file system makes no unnamed files"; exit 77; }
+  unnamed_openat
   echo previous >out.md
   convert strace -qq -o /dev/null -e "inject=openat:error=EACCES:when=$openat" -- note.txt out.md ""
-  expect "the folder is blamed" 'Error: cannot write "out.md": cannot create a file in its folder: Permission denied' "$out"
-  expect "the folder is blamed: old text kept" previous "$(cat out.md)"
+  expect "the folder is blamed" 'Error: cannot write "out.md": cannot create a file in its folder: Permission denied
+previous' "$out
+$(cat out.md)"
 }
 
 main() {

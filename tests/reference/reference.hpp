@@ -23,8 +23,4 @@ std::string translateAttachmentLinks(std::string_view text);
 std::string replaceCheckboxes(std::string_view text);
 std::string convertLinksToMarkdown(std::string_view text);
 
-// The line-break pattern as first written, without the correction above, to
-// show that the correction changes nothing else.
-std::string addTrailingSpacesUncorrected(std::string_view text);
-
 }  // namespace note2md::reference

@@ -1,4 +1,4 @@
-#include "support/notes.hpp"
+#include "notes.hpp"
 
 #include <cstdint>
 

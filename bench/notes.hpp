@@ -1,5 +1,6 @@
-// Notes for the tests and the benchmarks: repeated text, a realistic note of
-// any size and the hostile inputs that make a backtracking engine slow.
+// Notes for the benchmarks, which the tests run too: repeated text, a
+// realistic note of any size and the hostile inputs that make a backtracking
+// engine slow.
 #pragma once
 
 #include <cstddef>
