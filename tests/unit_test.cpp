@@ -1,7 +1,8 @@
 // What the case files cannot hold: the UTF-8 automaton against ICU's decoder
-// on many byte strings, ICU failing, keys that are not plain text and the
-// Splice precondition.
+// on many byte strings, ICU failing, keys that are not plain text, the flush
+// policy of macOS and the Splice precondition.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 
@@ -13,6 +14,7 @@
 #include "metadata/header.hpp"
 #include "rewrite/splice.hpp"
 #include "support/files.hpp"
+#include "system/flush.hpp"
 #include "support/generator.hpp"
 #include "unicode/services.hpp"
 #include "unicode/utf8.hpp"
@@ -92,6 +94,13 @@ TEST(Graphemes, AFailingIcuIsAnErrorLineNeverAFallback) {
 TEST(HeaderKeys, OnlyKeysThatStandForPlainTextAreTaken) {
   for (const char* key : {"Tag(s):", "Cre.ted:", "Tag(s:", "Created\\s", "Tag s:", "Tag\\"})
     EXPECT_THROW(metadata::extractValueForKey("Tag(s): a", key), metadata::KeyError) << key;
+}
+
+// On macOS a drive error from F_FULLFSYNC must not pass for success by a
+// fallback to fsync, which does not reach the drive.
+TEST(Flush, OnlyAFileSystemWithoutFullFlushesFallsBackToFsync) {
+  for (int error : {ENOTTY, ENOTSUP, EINVAL}) EXPECT_TRUE(system::offersNoFullSync(error)) << error;
+  for (int error : {EIO, ENOSPC, EBADF, EINTR, EROFS}) EXPECT_FALSE(system::offersNoFullSync(error)) << error;
 }
 
 TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {

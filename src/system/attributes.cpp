@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 #elif defined(__APPLE__)
 #include <copyfile.h>
+#include <sys/attr.h>
 #endif
 
 #include "system/descriptor.hpp"
@@ -99,12 +100,25 @@ std::string carryExtendedAttributes(int file, const Destination& destination) {
 
 #elif defined(__APPLE__)
 
+// Besides the ACL and the extended attributes (Finder tags and info among
+// them), what Finder shows: the hidden flag and the creation date. Never the
+// immutable or append-only flags, which would stop the write that follows,
+// nor the system's flags, which only root may set.
 std::string carryExtendedAttributes(int file, const Destination& destination) {
   bool pathOnly = false;
   Descriptor old = openExisting(destination, pathOnly);
   if (!old.valid()) return reason("cannot read its attributes", errno);
   if (::fcopyfile(old.get(), file, nullptr, COPYFILE_ACL | COPYFILE_XATTR) != 0 && errno != ENOTSUP)
     return reason("cannot carry over its attributes", errno);
+  const struct stat& status = destination.status;
+  if (::fchflags(file, status.st_flags & (UF_HIDDEN | UF_NODUMP)) != 0 && errno != ENOTSUP)
+    return reason("cannot carry over its flags", errno);
+  attrlist wanted{};
+  wanted.bitmapcount = ATTR_BIT_MAP_COUNT;
+  wanted.commonattr = ATTR_CMN_CRTIME;
+  timespec created = status.st_birthtimespec;
+  if (::fsetattrlist(file, &wanted, &created, sizeof created, 0) != 0 && errno != ENOTSUP)
+    return reason("cannot carry over its creation date", errno);
   return {};
 }
 

@@ -9,6 +9,7 @@
 
 #include "system/attributes.hpp"
 #include "system/destination.hpp"
+#include "system/flush.hpp"
 #include "system/pending_file.hpp"
 
 namespace note2md::system {
@@ -53,34 +54,20 @@ int writeAll(int fd, std::string_view data) {
   return 0;
 }
 
-// Flushes a file's data to the disk itself. On macOS fsync only reaches the
-// drive's cache; F_FULLFSYNC goes through it where the file system allows.
-int syncToDisk(int fd) {
-#ifdef F_FULLFSYNC
-  if (::fcntl(fd, F_FULLFSYNC) == 0) return 0;
-#endif
-  return ::fsync(fd) == 0 ? 0 : errno;
-}
-
-// Some file systems cannot sync a file or a folder; that is no reason to
-// lose the result.
-bool cannotSync(int error) { return error == EINVAL || error == EROFS || error == ENOTSUP || error == EBADF; }
-
 // The new name is only durable once the folder that holds it is on disk.
 int flushFolder(int folder, int file) {
   Descriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!readable.valid()) {
+  if (readable.valid()) return flush(readable.get(), Flush::durable);
+  if (errno != EACCES) return errno;
+  // A folder the caller may write but not read cannot be opened to be
+  // flushed. Flushing its whole file system brings the new name there too;
+  // on macOS a full flush of the file empties the drive's cache, rename
+  // included.
 #ifdef __linux__
-    // A folder the caller may write but not read cannot be opened to be
-    // flushed; flushing its whole file system brings the new name there too.
-    if (errno == EACCES) return ::syncfs(file) == 0 ? 0 : errno;
+  return ::syncfs(file) == 0 ? 0 : errno;
 #else
-    (void)file;
+  return flush(file, Flush::durable);
 #endif
-    return errno;
-  }
-  int error = syncToDisk(readable.get());
-  return cannotSync(error) ? 0 : error;
 }
 
 }  // namespace
@@ -95,7 +82,7 @@ void writeFileAtomically(const std::string& path, std::string_view data) {
     if (!problem.empty()) throwFileError(Access::write, path, problem);
   }
   int error = writeAll(file.fd(), data);
-  if (error == 0 && (error = syncToDisk(file.fd())) != 0 && cannotSync(error)) error = 0;
+  if (error == 0) error = flush(file.fd(), Flush::ordered);
   if (error == 0) error = file.commit(destination.name, destination.exists);
   if (error != 0) throwFileError(Access::write, path, error);
   if ((error = flushFolder(destination.folder.get(), file.fd())) != 0)
