@@ -15,7 +15,7 @@ function(note2md_indent_license text out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-function(note2md_copyright_file output license icu_license icu_version embedded)
+function(note2md_copyright_file output license icu_license icu_version embedded runtime)
   file(READ ${license} own)
   # The permission and the disclaimer, without the title and copyright line.
   string(REGEX REPLACE "^.*\n(Permission is hereby granted)" "\\1" own "${own}")
@@ -40,27 +40,38 @@ ${own}")
   endif()
   file(READ ${icu_license} icu)
   note2md_indent_license("${icu}" icu)
-  file(READ ${PROJECT_SOURCE_DIR}/doc/GCC-RUNTIME-EXCEPTION exception)
-  note2md_indent_license("${exception}" exception)
-  string(APPEND header "Comment: The note2md binary has ICU ${icu_version} (its code and the part of
- its data that note2md uses), the GNU C++ library and GCC's runtime library
- linked into it; the C library stays a shared library of its own package.
- The Files paragraphs under embedded/ stand for that code, not for files of
- this package.
+  if(APPLE)
+    set(with "ICU ${icu_version}, its code and all its data")
+  else()
+    set(with "ICU ${icu_version}, its code and the part of its data that note2md uses")
+  endif()
+  if(runtime)
+    string(APPEND with ";\n the GNU C++ library and GCC's runtime library")
+  endif()
+  string(APPEND header "Comment: Linked into the note2md binary:
+ ${with}.
+ The C library and, on macOS, the C++ library stay the system's own. The
+ Files paragraphs under embedded/ stand for that code, not for files of this
+ package.
 ")
   string(APPEND files "
 Files: embedded/icu/*
 Copyright: 1991-2022 Unicode, Inc.
  1995-2016 International Business Machines Corporation and others
 License: ICU
-
+")
+  string(APPEND licenses "
+License: ICU
+${icu}")
+  if(runtime)
+    file(READ ${PROJECT_SOURCE_DIR}/doc/GCC-RUNTIME-EXCEPTION exception)
+    note2md_indent_license("${exception}" exception)
+    string(APPEND files "
 Files: embedded/gcc-runtime/*
 Copyright: 1986-2022 Free Software Foundation, Inc.
 License: GPL-3+ with GCC-exception-3.1
 ")
-  string(APPEND licenses "
-License: ICU
-${icu}
+    string(APPEND licenses "
 License: GPL-3+ with GCC-exception-3.1
  This library is free software; you can redistribute it and/or modify it
  under the terms of the GNU General Public License as published by the Free
@@ -71,5 +82,6 @@ License: GPL-3+ with GCC-exception-3.1
  version 3 can be found in \"/usr/share/common-licenses/GPL-3\".
  .
 ${exception}")
+  endif()
   file(WRITE ${output} "${header}${files}${licenses}")
 endfunction()
