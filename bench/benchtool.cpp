@@ -65,7 +65,11 @@ Finished runOnce(const std::vector<char*>& argv, double timeoutSeconds) {
     usleep(1000);
   }
   finished.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+#ifdef __APPLE__
+  finished.maxRssKib = usage.ru_maxrss / 1024;  // bytes there, KiB on Linux
+#else
   finished.maxRssKib = usage.ru_maxrss;
+#endif
   finished.minorFaults = usage.ru_minflt;
   finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return finished;

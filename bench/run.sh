@@ -5,6 +5,10 @@
 # the I/O floor of an atomic conversion, and cp. Pass --operations to add Google Benchmark's figures per operation.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "$(uname)" != Linux ]; then
+  echo "bench/run.sh measures on Linux only (GNU stat and df, /proc, valgrind); nothing was run."
+  exit 0
+fi
 . scripts/deps.sh
 need_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev valgrind
 

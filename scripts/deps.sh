@@ -1,10 +1,43 @@
-# Sourced by the other scripts: makes sure the Debian packages they need are
-# installed. As root it installs what is missing; otherwise it prints the one
-# command to run and stops.
-# Usage: need_packages PACKAGE...
+# Sourced by the other scripts: makes sure the packages they need are
+# installed. On Debian, as root, it installs what is missing; otherwise, and
+# on macOS with Homebrew, it prints the one command to run and stops.
+# Written for the bash of macOS (3.2) too.
+# Usage: need_packages PACKAGE...   (Debian package names)
+
+# What building the program needs: the compiler, ICU, and ICU's data tools
+# (icupkg, genccode) that cut its data down to what the program loads.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtools)
+
+# What the test suite needs besides: GoogleTest (its library, and its sources
+# for other C++ libraries), a CommonMark renderer, strace for fault injection,
+# acl and attr to set and read ACLs and extended attributes, mandoc to check
+# the man page, dpkg-dev for the package's Depends, lintian to check the
+# package and devscripts for hardening-check.
+TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace acl attr mandoc dpkg-dev lintian devscripts)
+
+# The same on macOS, as Homebrew formulae; the Linux-only tools have none,
+# and the tests that need them say so and skip.
+brew_formula() {
+  case $1 in
+  ninja-build) echo ninja ;;
+  libicu-dev) echo icu4c ;;
+  libgtest-dev) echo googletest ;;
+  cmake | pkg-config | cmark-gfm) echo "$1" ;;
+  esac
+}
+
 need_packages() {
-  local missing=()
-  local package
+  local missing=() package
+  if [ "$(uname)" = Darwin ]; then
+    for package in "$@"; do
+      package=$(brew_formula "$package")
+      [ -n "$package" ] && ! brew list --formula "$package" >/dev/null 2>&1 && missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Missing Homebrew formulae. Run:" >&2
+    echo "  brew install ${missing[*]}" >&2
+    exit 1
+  fi
   for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
       missing+=("$package")
@@ -25,23 +58,17 @@ need_packages() {
   fi
 }
 
-# What building the program needs: the compiler, ICU, and ICU's data tools
-# (icupkg, genccode) that cut its data down to what the program loads.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtools)
-
-# What the test suite needs besides: GoogleTest (its library, and its sources
-# for other C++ libraries), a CommonMark renderer, strace for fault injection,
-# acl and attr to set and read ACLs and extended attributes, mandoc to check
-# the man page, dpkg-dev for the package's Depends, lintian to check the
-# package and devscripts for hardening-check.
-TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace acl attr mandoc dpkg-dev lintian devscripts)
-
 # Usage: configure BUILD_DIR CMAKE_ARGUMENT...
-# Configures with Ninja, or with whatever generator BUILD_DIR already uses.
+# Configures with Ninja, or with whatever generator BUILD_DIR already uses;
+# on macOS with Homebrew's ICU.
 configure() {
   local dir=$1
   shift
-  local generator=(-G Ninja)
-  [ -f "$dir/CMakeCache.txt" ] && generator=()
-  cmake -S . -B "$dir" "${generator[@]}" "$@" >/dev/null
+  local options=(-G Ninja)
+  [ -f "$dir/CMakeCache.txt" ] && options=()
+  [ "$(uname)" = Darwin ] && options+=("-DICU_ROOT=$(brew --prefix icu4c)")
+  cmake -S . -B "$dir" ${options[@]+"${options[@]}"} "$@" >/dev/null
 }
+
+# The number of processors, on Linux and macOS alike.
+processors() { getconf _NPROCESSORS_ONLN; }

@@ -13,4 +13,4 @@ sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
 CC=clang CXX=clang++ configure build-libcxx -DCMAKE_BUILD_TYPE=Debug -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON \
   -DCMAKE_CXX_FLAGS="-stdlib=libc++ $sanitizers" -DCMAKE_EXE_LINKER_FLAGS="-stdlib=libc++ $sanitizers"
 cmake --build build-libcxx
-ctest --test-dir build-libcxx --output-on-failure -j "$(nproc)"
+ctest --test-dir build-libcxx --output-on-failure -j "$(processors)"

@@ -8,4 +8,4 @@ need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 configure build -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure -j "$(nproc)"
+ctest --test-dir build --output-on-failure -j "$(processors)"

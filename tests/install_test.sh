@@ -16,7 +16,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/note2md-install-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $*"; exit 1; }
-need() { command -v "$1" >/dev/null || { echo "SKIP: $1 is not installed (Debian package ${2:-$1})"; exit 77; }; }
+need() {
+  command -v "$1" >/dev/null ||
+    { echo "SKIP: $1 is not installed (Debian package ${2:-$1}; ${3:+Homebrew formula $3}${3:-none for macOS})"; exit 77; }
+}
+# Written for the bash of macOS (3.2) too.
 
 # Converts an example with the given binary and compares with what is stored.
 converts() {
@@ -39,13 +43,14 @@ install)
   converts "$work/prefix/bin/note2md"
   ;;
 man)
-  need mandoc
+  need mandoc mandoc mandoc
   page="$build/doc/note2md.1"
   lint=$(mandoc -Tlint -Wwarning "$page" 2>&1) || fail "mandoc -Tlint: $lint"
   [ -z "$lint" ] || fail "mandoc -Tlint: $lint"
   grep -q "^\.Os note2md $version\$" "$page" || fail "the man page does not show version $version"
   ;;
 package)
+  [ "$(uname)" = Linux ] || { echo "SKIP: the Debian package is built on Linux only"; exit 77; }
   need dpkg-deb
   need dpkg-shlibdeps
   need lintian
@@ -74,6 +79,7 @@ Multi-Arch: foreign" ] || fail "unexpected control fields: $(dpkg-deb -f "$deb")
   converts "$work/root/usr/bin/note2md"
   ;;
 hardening)
+  [ "$(uname)" = Linux ] || { echo "SKIP: hardening-check reads ELF binaries only"; exit 77; }
   need hardening-check devscripts
   grep -q '^CMAKE_BUILD_TYPE:STRING=Debug$' "$build/CMakeCache.txt" &&
     { echo "SKIP: a Debug build is not optimised, so its string functions are not checked"; exit 77; }

@@ -13,7 +13,7 @@ for note in "$examples"/*.txt; do
 done
 expect "six examples or more" yes "$([ "$(ls "$examples"/*.txt | wc -l)" -ge 6 ] && echo yes)"
 
-need cmark-gfm
+need cmark-gfm cmark-gfm cmark-gfm
 for note in "$examples"/*.txt; do
   html=$(cmark-gfm "${note%.txt}.md")
   while IFS= read -r line; do

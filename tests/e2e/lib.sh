@@ -1,6 +1,7 @@
 # Sourced by the end-to-end scripts: a scratch folder with a note in it, the
 # binary under test, and checks that print what ran, what was expected and
 # what came. A script ends with `finish`; `need` ends it as skipped (77).
+# Written for the bash of macOS (3.2) too.
 set -uo pipefail
 NOTE2MD=${NOTE2MD:?set NOTE2MD to the note2md binary}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,11 +16,20 @@ failures=0
 # A sanitizer build's leak check cannot work under strace's ptrace.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
+# need root | need COMMAND [DEBIAN_PACKAGE [HOMEBREW_FORMULA]]: skips the
+# rest, unless a check before has failed.
 need() {
   case $1 in
-  root) [ "$(id -u)" -eq 0 ] || { echo "SKIP: only root can act as other users and own their files"; exit 77; } ;;
-  *) command -v "$1" >/dev/null || { echo "SKIP: $1 is not installed (Debian package ${2:-$1})"; exit 77; } ;;
+  root) [ "$(id -u)" -eq 0 ] && return 0 ;;
+  *) command -v "$1" >/dev/null && return 0 ;;
   esac
+  [ "$failures" -eq 0 ] || { finish; exit 1; }
+  if [ "$1" = root ]; then
+    echo "SKIP: only root can act as other users and own their files"
+  else
+    echo "SKIP: $1 is not installed (Debian package ${2:-$1}; ${3:+Homebrew formula $3}${3:-none for macOS})"
+  fi
+  exit 77
 }
 
 # convert [PROGRAM-PREFIX...] -- NOTE2MD-ARGUMENTS: sets $out and $status.
@@ -27,7 +37,7 @@ convert() {
   local prefix=()
   while [ "$1" != -- ]; do prefix+=("$1"); shift; done
   shift
-  out=$("${prefix[@]}" "$NOTE2MD" "$@" 2>&1)
+  out=$(${prefix[@]+"${prefix[@]}"} "$NOTE2MD" "$@" 2>&1)
   status=$?
 }
 
