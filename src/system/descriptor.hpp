@@ -28,12 +28,6 @@ class Descriptor {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
-  // Closing can report a failed write-back, so a writer checks it.
-  int close() {
-    int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
 
  private:
   int fd_ = -1;
