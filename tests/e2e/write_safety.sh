@@ -27,6 +27,7 @@ permissions() {
 0    sg/root.md 644  0:0         0 644 0:0
 1001 u/p.md     640  1001:2000   0 600 1001:1001
 1001 u/ro.md    444  1001:1001   1 444 1001:1001
+1001 u/wo.md    200  1001:1001   0 200 1001:1001
 1001 u/other.md 644  1003:1003   1 644 1003:1003
 TABLE
 
@@ -153,17 +154,18 @@ durability() {
   expect "order of the steps" "fsync linkat renameat folder fsync" \
     "$(sed -n -E 's/^(fsync|linkat|renameat|syncfs)\(.*/\1/p; s/^openat.*O_RDONLY\|O_CLOEXEC\|O_DIRECTORY.*/folder/p' \
       trace.log | tr '\n' ' ' | sed 's/ $//')"
-  # The second fsync is the folder's.
-  while read -r error want_status; do
+  # The first fsync is the file's, the second the folder's.
+  while read -r error when want_status; do
     echo previous >out.md
-    convert strace -qq -o /dev/null -e "inject=fsync:error=$error:when=2" -- note.txt out.md H
+    convert strace -qq -o /dev/null -e "inject=fsync:error=$error:when=$when" -- note.txt out.md H
     want=$record
     [ "$error" = EIO ] && want="Error: cannot write \"out.md\": the new file is in place, but its folder could not"
     [ "$error" = EIO ] && want+=" be flushed to disk: Input/output error"
-    expect "folder flush $error" "$want_status $want # Title" "$status $out $(head -1 out.md)"
+    expect "flush $when: $error" "$want_status $want # Title" "$status $out $(head -1 out.md)"
   done <<'TABLE'
-EINVAL 0
-EIO 1
+EINVAL 1 0
+EINVAL 2 0
+EIO 2 1
 TABLE
   # A folder the caller may write but not read (root reads any).
   mkdir wo && chmod 300 wo
