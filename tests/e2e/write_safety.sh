@@ -112,6 +112,7 @@ unnamed_openat() {
 # the old file is untouched, the process ends by that signal.
 signals() {
   need strace
+  need pgrep procps
   unnamed_openat
   # signal | what makes the new text: unnamed (O_TMPFILE), or named where
   # the file system refuses that
