@@ -64,7 +64,8 @@ PendingFile::PendingFile(int folder, mode_t mode, const std::string& path) : fol
     }
   }
   // The folder is at fault here, not the file, which may well be writable.
-  if (!file_.valid()) throwFileError(Access::write, path, "cannot create a file in its folder: " + std::string(std::strerror(error)));
+  if (!file_.valid())
+    throwFileError(Access::write, path, std::string("cannot create a file in its folder: ") + std::strerror(error));
 }
 
 PendingFile::~PendingFile() {
@@ -79,23 +80,29 @@ void PendingFile::removeName() {
   name_.clear();
 }
 
-// Gives an unnamed file a name, through /proc as open(2) shows: any process
+// Gives the unnamed file `name` through /proc, as open(2) shows: any process
 // may link its own O_TMPFILE file that way, while linking the descriptor
-// itself (AT_EMPTY_PATH) needs a privilege.
+// itself (AT_EMPTY_PATH, where /proc is missing) needs a privilege.
+int PendingFile::link(const std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+  if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+#ifdef AT_EMPTY_PATH
+  if (errno == ENOENT && ::linkat(file_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+#endif
+  return errno;
+}
+
+// An auxiliary name for the unnamed file, for a rename over the destination.
 int PendingFile::nameIt() {
   for (int tries = 0; tries < 100; ++tries) {
     std::string name = auxiliaryName();
-    const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
-    int result = ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW);
-#ifdef AT_EMPTY_PATH
-    if (result != 0 && errno == ENOENT) result = ::linkat(file_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH);
-#endif
-    if (result == 0) {
+    const int error = link(name);
+    if (error == 0) {
       name_ = std::move(name);
       removeOnSignal(folder_, name_.c_str());
       return 0;
     }
-    if (errno != EEXIST) return errno;
+    if (error != EEXIST) return error;
   }
   return EEXIST;
 }
@@ -107,13 +114,7 @@ int PendingFile::commit(const std::string& name, bool replace) {
   int error = 0;
   if (name_.empty() && !replace) {
     // A new file appears whole under its own name in one step.
-    const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
-    if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-      error = errno;
-#ifdef AT_EMPTY_PATH
-      if (error == ENOENT && ::linkat(file_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH) == 0) error = 0;
-#endif
-    }
+    error = link(name);
   } else {
     if (name_.empty()) error = nameIt();
     if (error == 0 && ::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) error = errno;

@@ -31,6 +31,7 @@ class PendingFile {
   int commit(const std::string& name, bool replace);
 
  private:
+  int link(const std::string& name);
   int nameIt();
   void removeName();
 
