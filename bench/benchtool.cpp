@@ -2,6 +2,7 @@
 // (wall time side by side, peak memory) without needing other tools.
 //
 //   benchtool notes DIR                   write the notes and DIR/index.tsv
+//   benchtool note SIZE FILE               write one realistic note of SIZE bytes
 //   benchtool compare N CMD... [-- CMD...] median wall seconds of each command,
 //                                           run in turns N times
 //   benchtool wall TIMEOUT CMD...          seconds of one run, or "timeout"
@@ -96,6 +97,7 @@ int writeNotes(const std::string& directory) {
     index << file << '\t' << name << '\n';
   };
   write("realistic-3k.txt", "realistic note, 3 KB", note2md::testing::realisticNote(3 * 1024));
+  write("realistic-1m.txt", "realistic note, 1 MiB", note2md::testing::realisticNote(1 << 20));
   write("realistic-16m.txt", "realistic note, 16 MiB", note2md::testing::realisticNote(16 << 20));
   write("realistic-200m.txt", "realistic note, 200 MB", note2md::testing::realisticNote(200'000'000));
   int number = 0;
@@ -139,6 +141,10 @@ int copyAtomically(const char* source, const std::string& destination) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "notes") == 0) return writeNotes(argv[2]);
+  if (argc == 4 && std::strcmp(argv[1], "note") == 0) {
+    std::ofstream(argv[3], std::ios::binary) << note2md::testing::realisticNote(std::strtoull(argv[2], nullptr, 10));
+    return 0;
+  }
   if (argc >= 4 && std::strcmp(argv[1], "compare") == 0) {
     const int rounds = std::atoi(argv[2]);
     auto commands = splitCommands(argc, argv, 3);
@@ -169,6 +175,6 @@ int main(int argc, char** argv) {
     return finished.status;
   }
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copyAtomically(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: benchtool notes DIR | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD | copy SRC DST\n");
+  std::fprintf(stderr, "usage: benchtool notes DIR | note SIZE FILE | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD | copy SRC DST\n");
   return 2;
 }
