@@ -6,10 +6,13 @@ set -uo pipefail
 NOTE2MD=${NOTE2MD:?set NOTE2MD to the note2md binary}
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/note2md-e2e-XXXXXX") || exit 1
-# Other users act in it too.
-chmod 755 "$scratch"
-trap 'chmod -R u+rwx "$scratch"; rm -rf "$scratch"' EXIT
-cd "$scratch" || exit 1
+cleanup() { chmod -R u+rwx "$scratch"; rm -rf "$scratch"; }
+trap cleanup EXIT
+# Other users act in it too, with a copy of the binary: the build folder may
+# lie where they cannot enter (a clone in /root).
+chmod 755 "$scratch" && mkdir -m 755 "$scratch/bin" "$scratch/work" && cp "$NOTE2MD" "$scratch/bin/note2md" || exit 1
+NOTE2MD=$scratch/bin/note2md
+cd "$scratch/work" || exit 1
 printf 'Title\n\nbody\n' >note.txt
 checks=0
 failures=0
