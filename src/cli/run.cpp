@@ -1,5 +1,6 @@
 #include "cli/run.hpp"
 
+#include <cerrno>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -70,9 +71,14 @@ int convert(std::string_view argument0, const detail::Operations& operations) {
   // largest version in memory however many rewritings run.
   system::Buffer working = std::move(note);
   system::Buffer spare;
-  for (std::size_t i = 0; i < std::size(kLetters); ++i) {
-    if (argString.find(kLetters[i]) == std::string::npos) continue;
-    if (operations.rewrites[i](working, spare)) working.swap(spare);
+  try {
+    for (std::size_t i = 0; i < std::size(kLetters); ++i) {
+      if (argString.find(kLetters[i]) == std::string::npos) continue;
+      if (operations.rewrites[i](working, spare)) working.swap(spare);
+    }
+  } catch (const system::TextTooLarge&) {
+    // The Markdown would be longer than the largest note.
+    system::throwFileError(system::Access::write, outputFilePath, EFBIG);
   }
   system::writeFileAtomically(outputFilePath, working);
   // The caller learns of the conversion only from this line.

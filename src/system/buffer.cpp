@@ -51,10 +51,16 @@ Buffer::~Buffer() {
   }
 }
 
+void Buffer::makeRoom(std::size_t count) {
+  if (count > kLargestText - size_) throw TextTooLarge();
+  reserve(size_ + count);
+}
+
 void Buffer::reserve(std::size_t capacity) {
+  capacity = std::min(capacity, kLargestText);
   if (capacity <= capacity_) return;
   // Growing by half at least keeps appending linear.
-  capacity = std::max(capacity, capacity_ + capacity_ / 2);
+  capacity = std::max(capacity, std::min(capacity_ + capacity_ / 2, kLargestText));
   char* data;
   bool mapped = capacity >= kMapAtLeast;
   if (mapped) {

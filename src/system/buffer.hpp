@@ -3,9 +3,21 @@
 
 #include <cstddef>
 #include <cstring>
+#include <stdexcept>
 #include <string_view>
 
 namespace note2md::system {
+
+// The largest text a buffer holds: the largest note, as read, as decoded and
+// as rewritten. With the memory given back while rewriting (discardFront), a
+// run then stays below 2 GiB, a quarter of a small machine's memory.
+inline constexpr std::size_t kLargestText = std::size_t{1} << 30;
+
+// A text that would grow beyond kLargestText.
+class TextTooLarge : public std::length_error {
+ public:
+  TextTooLarge() : std::length_error("File too large") {}
+};
 
 // A growable byte buffer like std::string, made for texts of any size:
 // - it is never filled with zeros before use, so reading a file into it
@@ -41,18 +53,19 @@ class Buffer {
     size_ = 0;
     discarded_ = 0;
   }
-  // Room for at least `capacity` bytes; the contents stay. Throws
-  // std::bad_alloc when there is no memory.
+  // Room for at least `capacity` bytes, or kLargestText if that is less; the
+  // contents stay. Throws std::bad_alloc when there is no memory.
   void reserve(std::size_t capacity);
+  // Throws TextTooLarge beyond kLargestText.
   Buffer& append(std::string_view text) {
     // Inline: the rewritings append many short pieces.
-    if (text.size() > capacity_ - size_) reserve(size_ + text.size());
+    if (text.size() > capacity_ - size_) makeRoom(text.size());
     if (!text.empty()) std::memcpy(data_ + size_, text.data(), text.size());
     size_ += text.size();
     return *this;
   }
   // The bytes after the contents, for a reader to fill: call reserve first,
-  // then grow by what was written.
+  // then grow by what was written. The capacity is never above kLargestText.
   char* end() { return data_ + size_; }
   void grow(std::size_t count) { size_ += count; }
   // Drops the first `count` bytes by moving the rest to the front (unlike
@@ -67,6 +80,8 @@ class Buffer {
   void swap(Buffer& other) noexcept;
 
  private:
+  void makeRoom(std::size_t count);
+
   char* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;

@@ -20,12 +20,28 @@ Buffer readFile(const std::string& path) {
   struct stat status {};
   if (::fstat(file.get(), &status) != 0) throwFileError(Access::read, path, errno);
   if (S_ISDIR(status.st_mode)) throwFileError(Access::read, path, EISDIR);
+  const bool regular = S_ISREG(status.st_mode);
+  if (regular && static_cast<std::size_t>(status.st_size) > kLargestText) throwFileError(Access::read, path, EFBIG);
   Buffer bytes;
   // A regular file's size is known (one byte more shows that it did not
-  // grow); anything else, a pipe, grows as it comes.
-  bytes.reserve(S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) + 1 : 65536);
+  // grow). Anything else, a pipe, may never end: past its first megabyte it
+  // gets room for the largest note at once, which costs only the pages it
+  // fills, and no copy.
+  bytes.reserve(regular ? static_cast<std::size_t>(status.st_size) + 1 : 65536);
   for (;;) {
-    if (bytes.size() == bytes.capacity()) bytes.reserve(bytes.capacity() * 2);
+    if (bytes.size() == bytes.capacity()) {
+      if (bytes.size() == kLargestText) {
+        // One byte more is one too many.
+        char more;
+        ssize_t count;
+        while ((count = ::read(file.get(), &more, 1)) < 0 && errno == EINTR) {
+        }
+        if (count < 0) throwFileError(Access::read, path, errno);
+        if (count > 0) throwFileError(Access::read, path, EFBIG);
+        break;
+      }
+      bytes.reserve(bytes.capacity() < (std::size_t{1} << 20) ? bytes.capacity() * 2 : kLargestText);
+    }
     ssize_t count = ::read(file.get(), bytes.end(), bytes.capacity() - bytes.size());
     if (count < 0) {
       if (errno == EINTR) continue;

@@ -1,6 +1,8 @@
 #include "unicode/decode.hpp"
 
-#include <climits>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <string_view>
 
@@ -16,29 +18,43 @@ struct ConverterCloser {
 };
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
-// The bytes after a byte-order mark of `mark` bytes, converted to UTF-8 in
-// one pass into `text`; the problem, or an empty string.
-std::string convertToUtf8(std::string_view bytes, std::size_t mark, const char* encoding, system::Buffer& text) {
+// The note's bytes after a byte-order mark of `mark` bytes, converted to
+// UTF-8 into `text`; the problem, or an empty string. The note is converted
+// a piece at a time and its memory given back behind the conversion, so
+// that the note and its UTF-8 are never both whole in memory.
+std::string convertToUtf8(system::Buffer& note, std::size_t mark, const char* encoding, system::Buffer& text) {
   UErrorCode status = U_ZERO_ERROR;
   Converter from(ucnv_open(encoding, &status));
   Converter to(ucnv_open("UTF-8", &status));
   if (U_FAILURE(status)) return std::string("cannot decode ") + encoding + ": " + u_errorName(status);
   // Refuse ill-formed units instead of substituting U+FFFD.
   ucnv_setToUCallBack(from.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  if (bytes.size() > INT32_MAX / 2) return "the file is too large";
+  const char* const begin = note.data() + mark;
+  const char* const end = note.data() + note.size();
   // Two bytes of UTF-16 give at most three of UTF-8, four of UTF-32 four.
-  text.reserve(bytes.size() / 2 * 3 + 4);
+  text.reserve(static_cast<std::size_t>(end - begin) / 2 * 3 + 4);
   char* target = text.data();
-  const char* source = bytes.data();
-  ucnv_convertEx(to.get(), from.get(), &target, text.data() + text.capacity(), &source, source + bytes.size(),
-                 nullptr, nullptr, nullptr, nullptr, true, true, &status);
+  const char* source = begin;
+  // The conversion goes through UTF-16, kept here between the pieces.
+  UChar pivot[1024];
+  UChar* pivotSource = pivot;
+  UChar* pivotTarget = pivot;
+  constexpr std::size_t kPiece = std::size_t{4} << 20;
+  for (bool first = true; U_SUCCESS(status) && (first || source < end); first = false) {
+    const char* pieceEnd = static_cast<std::size_t>(end - source) > kPiece ? source + kPiece : end;
+    ucnv_convertEx(to.get(), from.get(), &target, text.data() + text.capacity(), &source, pieceEnd, pivot,
+                   &pivotSource, &pivotTarget, pivot + std::size(pivot), first, pieceEnd == end, &status);
+    note.discardFront(static_cast<std::size_t>(source - note.data()));
+  }
+  // Room was made for the longest possible result, up to the largest text.
+  if (status == U_BUFFER_OVERFLOW_ERROR) return std::strerror(EFBIG);
   if (U_FAILURE(status)) {
     // The converter stops just after the units it refused.
     char refused[32];
     int8_t length = sizeof refused;
     UErrorCode ignored = U_ZERO_ERROR;
     ucnv_getInvalidChars(from.get(), refused, &length, &ignored);
-    const std::size_t offset = mark + static_cast<std::size_t>(source - bytes.data()) - static_cast<std::size_t>(length);
+    const std::size_t offset = static_cast<std::size_t>(source - note.data()) - static_cast<std::size_t>(length);
     return std::string("not valid ") + encoding + " text (ill-formed unit at byte offset " + std::to_string(offset) +
            ")";
   }
@@ -68,7 +84,7 @@ std::string decodeNote(system::Buffer& note) {
   }
   if (encoding != nullptr) {
     system::Buffer text;
-    std::string problem = convertToUtf8(view.substr(mark), mark, encoding, text);
+    std::string problem = convertToUtf8(note, mark, encoding, text);
     if (problem.empty()) note.swap(text);
     return problem;
   }

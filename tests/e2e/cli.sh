@@ -47,7 +47,10 @@ for letters in HSAXL hsaxl LXASH xlhas LLXXAASSHH; do
 done
 
 # A note that cannot be read: one error line, status 1, nothing written.
+# Past the largest note (1 GiB): a file is refused before it is read, a
+# stream that never ends one byte after.
 printf 'caf\xE9\n' >latin1.txt && mkdir folder && rm -f out.md
+dd if=/dev/zero of=huge.txt bs=1 count=0 seek=$(((1 << 30) + 1)) 2>/dev/null
 while IFS='|' read -r note reason; do
   convert -- "$note" out.md HSAXL
   expect "$note" "1:Error: cannot read \"$note\": $reason" "$status:$out"
@@ -55,6 +58,8 @@ done <<'TABLE'
 absent.txt|No such file or directory
 folder|Is a directory
 latin1.txt|not valid UTF-8 text (ill-formed byte sequence at byte offset 3)
+huge.txt|File too large
+/dev/zero|File too large
 TABLE
 expect "no output after a failed read" no "$([ -e out.md ] && echo yes || echo no)"
 
