@@ -1,19 +1,24 @@
 // What the case files cannot hold: the UTF-8 automaton against ICU's decoder
-// on many byte strings, ICU failing, keys that are not plain text, the flush
-// policy of macOS and the Splice precondition.
+// on many byte strings, ICU failing, a Markdown text beyond the largest note,
+// keys that are not plain text, the flush policy of macOS, the attributes
+// never carried and the Splice precondition.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <unicode/uclean.h>
 #include <unicode/utf8.h>
 
+#include "cli/detail.hpp"
 #include "cli/run.hpp"
 #include "metadata/header.hpp"
+#include "metadata/name.hpp"
 #include "rewrite/splice.hpp"
 #include "support/files.hpp"
+#include "system/attributes.hpp"
 #include "system/flush.hpp"
 #include "support/generator.hpp"
 #include "unicode/services.hpp"
@@ -91,16 +96,85 @@ TEST(Graphemes, AFailingIcuIsAnErrorLineNeverAFallback) {
   EXPECT_TRUE(scratch.holdsOnly("note.txt"));
 }
 
+// The Markdown may not outgrow the largest note either: an error line, and
+// nothing written. The text is brought to the limit without touching its
+// memory, then one byte more is appended.
+TEST(LargestNote, AMarkdownTextBeyondItIsAnErrorLine) {
+  const cli::detail::Operations growing = {
+      metadata::extractValueForKey,
+      metadata::createName,
+      {[](system::Buffer&, system::Buffer& out) {
+         out.clear();
+         out.reserve(system::kLargestText);
+         out.grow(system::kLargestText - 1);
+         out.append("a").append("b");
+         return true;
+       }},
+  };
+  testing::ScratchDirectory scratch;
+  const std::string note = scratch.file("note.txt");
+  const std::string out = scratch.file("out.md");
+  testing::writeFile(note, "Title\n");
+  const char* argv[] = {"note2md", note.c_str(), out.c_str(), "H"};
+  ::testing::internal::CaptureStdout();
+  const int exitStatus = cli::detail::run(4, argv, growing);
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::to_string(exitStatus) + " " + printed, "1 Error: cannot write \"" + out + "\": File too large\n");
+  EXPECT_TRUE(scratch.holdsOnly("note.txt"));
+}
+
 TEST(HeaderKeys, OnlyKeysThatStandForPlainTextAreTaken) {
   for (const char* key : {"Tag(s):", "Cre.ted:", "Tag(s:", "Created\\s", "Tag s:", "Tag\\"})
     EXPECT_THROW(metadata::extractValueForKey("Tag(s): a", key), metadata::KeyError) << key;
 }
 
-// On macOS a drive error from F_FULLFSYNC must not pass for success by a
-// fallback to fsync, which does not reach the drive.
-TEST(Flush, OnlyAFileSystemWithoutFullFlushesFallsBackToFsync) {
-  for (int error : {ENOTTY, ENOTSUP, EINVAL}) EXPECT_TRUE(system::offersNoFullSync(error)) << error;
-  for (int error : {EIO, ENOSPC, EBADF, EINTR, EROFS}) EXPECT_FALSE(system::offersNoFullSync(error)) << error;
+// The flush policy of macOS, run here with a stand-in for the system: what
+// each call answers, which calls are made and what the flush returns. A
+// drive error must never pass for success by a fallback to fsync, which on
+// macOS does not reach the drive.
+TEST(Flush, FallsBackOnlyWhereTheFileSystemDoesNotOfferACall) {
+  struct Row {
+    system::Flush how;
+    int barrier, full, fsync;  // the answers
+    const char* calls;         // b, f, s: the calls made, in order
+    int result;
+  };
+  const Row rows[] = {
+      {system::Flush::ordered, 0, 0, 0, "b", 0},
+      {system::Flush::ordered, ENOTTY, 0, 0, "bf", 0},  // FAT on macOS: no barrier, but a full flush
+      {system::Flush::ordered, ENOTSUP, ENOTTY, 0, "bfs", 0},
+      {system::Flush::ordered, EIO, 0, 0, "b", EIO},
+      {system::Flush::ordered, EINVAL, EIO, 0, "bf", EIO},
+      {system::Flush::durable, 0, 0, 0, "f", 0},
+      {system::Flush::durable, 0, ENOTTY, EIO, "fs", EIO},
+      {system::Flush::durable, 0, ENOSPC, 0, "f", ENOSPC},
+      {system::Flush::durable, 0, EINTR, 0, "f", EINTR},
+      {system::Flush::durable, 0, ENOTTY, EROFS, "fs", 0},  // nothing to flush on a read-only file system
+      {system::Flush::durable, 0, EBADF, 0, "f", 0},
+  };
+  static const Row* row;
+  static std::string calls;
+  for (const Row& each : rows) {
+    row = &each;
+    calls.clear();
+    const int result = system::flush(7, each.how, [](int fd, system::FlushCall call) {
+      EXPECT_EQ(fd, 7);
+      calls += "bfs"[static_cast<int>(call)];
+      return call == system::FlushCall::barrier ? row->barrier : call == system::FlushCall::full ? row->full : row->fsync;
+    });
+    EXPECT_EQ(calls + " " + std::to_string(result), std::string(each.calls) + " " + std::to_string(each.result))
+        << "row " << &each - rows;
+  }
+}
+
+// The attributes that stay with the old file; anything else goes on.
+TEST(Attributes, WhatBelongsToTheOldContentOrTheSystemStaysBehind) {
+  for (const char* name : {"security.capability", "security.ima", "com.apple.quarantine", "com.apple.macl",
+                           "com.apple.provenance", "com.apple.rootless", "com.apple.cs.CodeDirectory"})
+    EXPECT_TRUE(system::mustNotCarry(name)) << name;
+  for (const char* name : {"user.origin", "system.posix_acl_access", "security.selinux", "com.apple.FinderInfo",
+                           "com.apple.metadata:_kMDItemUserTags", "com.apple.quarantine2", "com.apple.c"})
+    EXPECT_FALSE(system::mustNotCarry(name)) << name;
 }
 
 TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {

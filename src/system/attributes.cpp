@@ -2,53 +2,74 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#if defined(__linux__)
 #include <sys/xattr.h>
-#elif defined(__APPLE__)
-#include <copyfile.h>
+#include <unistd.h>
+#ifdef __APPLE__
+#include <sys/acl.h>
 #include <sys/attr.h>
 #endif
 
 #include "system/descriptor.hpp"
+#include "system/platform.hpp"
 
 namespace note2md::system {
 namespace {
 
-std::string reason(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
+std::string reason(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 
-// The existing file, opened for its attributes only.
-Descriptor openExisting(const Destination& destination, bool& pathOnly) {
-  Descriptor file(::openat(destination.folder.get(), destination.name.c_str(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  pathOnly = false;
-#ifdef O_PATH
-  // A file that may be written but not read: its attributes are still
-  // readable through /proc.
-  if (!file.valid() && errno == EACCES) {
-    file = Descriptor(::openat(destination.folder.get(), destination.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    pathOnly = true;
-  }
+// What a file system answers when it has no such thing to set or read.
+bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS; }
+
+// The existing file, opened for its attributes only. One that may be written
+// but not read is opened through O_PATH where there is one (its attributes
+// then read through /proc), else for writing, which the caller may: it gives
+// the ACL, and the other attributes as far as the system lets them be read.
+struct Existing {
+  Descriptor fd;
+  std::string path;  // for the calls by path, when fd is an O_PATH descriptor
+};
+
+Existing openExisting(const Destination& destination) {
+  const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  const int folder = destination.folder.get();
+  const char* name = destination.name.c_str();
+  Existing old{Descriptor(::openat(folder, name, O_RDONLY | flags)), {}};
+  if (old.fd.valid() || errno != EACCES) return old;
+#ifdef NOTE2MD_PATH_FILES
+  old.fd = Descriptor(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (old.fd.valid()) old.path = "/proc/self/fd/" + std::to_string(old.fd.get());
+#else
+  old.fd = Descriptor(::openat(folder, name, O_WRONLY | flags));
 #endif
-  return file;
+  return old;
 }
 
-#if defined(__linux__)
-
-constexpr char kAccessAcl[] = "system.posix_acl_access";
-
-// Never carried: capabilities would lend the new text rights as set-user-ID
-// would; integrity records describe the old content.
-bool mustNotCarry(const char* name) {
-  return std::strcmp(name, "security.capability") == 0 || std::strcmp(name, "security.ima") == 0 ||
-         std::strcmp(name, "security.evm") == 0;
+// The extended attributes, by descriptor or, for an O_PATH one, by path.
+#ifdef __APPLE__
+ssize_t listNames(const Existing& old, char* list, std::size_t size) { return ::flistxattr(old.fd.get(), list, size, 0); }
+ssize_t getValue(const Existing& old, const char* name, char* value, std::size_t size) {
+  return ::fgetxattr(old.fd.get(), name, value, size, 0, 0);
 }
-
-bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+int setValue(int file, const char* name, const std::vector<char>& value) {
+  return ::fsetxattr(file, name, value.data(), value.size(), 0, 0);
+}
+#else
+ssize_t listNames(const Existing& old, char* list, std::size_t size) {
+  return old.path.empty() ? ::flistxattr(old.fd.get(), list, size) : ::listxattr(old.path.c_str(), list, size);
+}
+ssize_t getValue(const Existing& old, const char* name, char* value, std::size_t size) {
+  return old.path.empty() ? ::fgetxattr(old.fd.get(), name, value, size)
+                          : ::getxattr(old.path.c_str(), name, value, size);
+}
+int setValue(int file, const char* name, const std::vector<char>& value) {
+  return ::fsetxattr(file, name, value.data(), value.size(), 0);
+}
+#endif
 
 // Reads a list or a value into `bytes`, growing it as the size changes.
 template <typename Read>
@@ -67,68 +88,106 @@ int readAll(std::vector<char>& bytes, Read read) {
   }
 }
 
-std::string carryExtendedAttributes(int file, const Destination& destination) {
-  bool pathOnly = false;
-  Descriptor old = openExisting(destination, pathOnly);
-  if (!old.valid()) return reason("cannot read its attributes", errno);
-  const std::string self = "/proc/self/fd/" + std::to_string(old.get());
-  auto list = [&](char* list, std::size_t size) {
-    return pathOnly ? ::listxattr(self.c_str(), list, size) : ::flistxattr(old.get(), list, size);
-  };
-  auto get = [&](const char* name, char* value, std::size_t size) {
-    return pathOnly ? ::getxattr(self.c_str(), name, value, size) : ::fgetxattr(old.get(), name, value, size);
-  };
-  std::vector<char> names;
-  int error = readAll(names, list);
-  if (unsupported(error)) return {};
-  if (error != 0) return reason("cannot read its attributes", error);
-  // A default ACL of the folder gave the new file an ACL of its own; the old
-  // file's takes its place, or none.
+#ifdef __linux__
+constexpr char kAccessAcl[] = "system.posix_acl_access";
+
+// A default ACL of the folder gave the new file an ACL of its own; the old
+// file's, an extended attribute here, takes its place, or none.
+std::string clearAcl(int file, const Existing&) {
   if (::fremovexattr(file, kAccessAcl) != 0 && errno != ENODATA && !unsupported(errno))
     return reason("cannot set its access control list", errno);
-  std::vector<char> value;
-  for (const char* name = names.data(); name < names.data() + names.size(); name += std::strlen(name) + 1) {
-    if (mustNotCarry(name)) continue;
-    error = readAll(value, [&](char* bytes, std::size_t size) { return get(name, bytes, size); });
-    if (error == ENODATA) continue;  // gone since the list was read
-    if (error == 0 && ::fsetxattr(file, name, value.data(), value.size(), 0) != 0) error = errno;
-    if (error != 0 && !unsupported(error))
-      return reason(("cannot carry over the attribute \"" + std::string(name) + "\"").c_str(), error);
-  }
   return {};
 }
-
 #elif defined(__APPLE__)
+// Exactly the old file's ACL, or none: the folder's inheritable entries that
+// the new file was given are not the old file's, and widen or narrow it.
+std::string clearAcl(int file, const Existing& old) {
+  acl_t acl = ::acl_get_fd_np(old.fd.get(), ACL_TYPE_EXTENDED);
+  int result = 0;
+  if (acl != nullptr) {
+    result = ::acl_set_fd_np(file, acl, ACL_TYPE_EXTENDED);
+    const int error = errno;
+    ::acl_free(acl);
+    errno = error;
+  } else if (errno == ENOENT) {
+    filesec_t none = ::filesec_init();
+    if (none == nullptr) return reason("cannot set its access control list", errno);
+    ::filesec_set_property(none, FILESEC_ACL, _FILESEC_REMOVE_ACL);
+    result = ::fchmodx_np(file, none);
+    const int error = errno;
+    ::filesec_free(none);
+    errno = error;
+  } else if (!unsupported(errno)) {
+    return reason("cannot read its access control list", errno);
+  }
+  if (result != 0 && !unsupported(errno)) return reason("cannot set its access control list", errno);
+  return {};
+}
+#else
+std::string clearAcl(int, const Existing&) { return {}; }
+#endif
 
-// Besides the ACL and the extended attributes (Finder tags and info among
-// them), what Finder shows: the hidden flag and the creation date. Never the
-// immutable or append-only flags, which would stop the write that follows,
-// nor the system's flags, which only root may set.
-std::string carryExtendedAttributes(int file, const Destination& destination) {
-  bool pathOnly = false;
-  Descriptor old = openExisting(destination, pathOnly);
-  if (!old.valid()) return reason("cannot read its attributes", errno);
-  if (::fcopyfile(old.get(), file, nullptr, COPYFILE_ACL | COPYFILE_XATTR) != 0 && errno != ENOTSUP)
-    return reason("cannot carry over its attributes", errno);
-  const struct stat& status = destination.status;
-  if (::fchflags(file, status.st_flags & (UF_HIDDEN | UF_NODUMP)) != 0 && errno != ENOTSUP)
+#ifdef __APPLE__
+// What Finder shows besides: the hidden flag and the creation date. Never
+// the immutable or append-only flags, which would stop the write that
+// follows, nor the system's flags, which only root may set.
+std::string carryFinderState(int file, const struct stat& old) {
+  if (::fchflags(file, old.st_flags & (UF_HIDDEN | UF_NODUMP)) != 0 && !unsupported(errno))
     return reason("cannot carry over its flags", errno);
   attrlist wanted{};
   wanted.bitmapcount = ATTR_BIT_MAP_COUNT;
   wanted.commonattr = ATTR_CMN_CRTIME;
-  timespec created = status.st_birthtimespec;
-  if (::fsetattrlist(file, &wanted, &created, sizeof created, 0) != 0 && errno != ENOTSUP)
+  timespec created = old.st_birthtimespec;
+  if (::fsetattrlist(file, &wanted, &created, sizeof created, 0) != 0 && !unsupported(errno))
     return reason("cannot carry over its creation date", errno);
   return {};
 }
-
 #else
-
-std::string carryExtendedAttributes(int, const Destination&) { return {}; }
-
+std::string carryFinderState(int, const struct stat&) { return {}; }
 #endif
 
+std::string carryExtendedAttributes(int file, const Destination& destination) {
+  const Existing old = openExisting(destination);
+  if (!old.fd.valid()) return reason("cannot read its attributes", errno);
+  if (std::string problem = clearAcl(file, old); !problem.empty()) return problem;
+  std::vector<char> names;
+  int error = readAll(names, [&](char* list, std::size_t size) { return listNames(old, list, size); });
+  if (error != 0 && !unsupported(error)) return reason("cannot read its extended attributes", error);
+  std::vector<char> value;
+  for (const char* name = names.data(); name < names.data() + names.size(); name += std::strlen(name) + 1) {
+    if (mustNotCarry(name)) continue;
+    error = readAll(value, [&](char* bytes, std::size_t size) { return getValue(old, name, bytes, size); });
+#ifdef ENOATTR
+    if (error == ENOATTR) continue;  // gone since the list was read
+#endif
+    if (error == ENODATA) continue;
+    if (error == 0 && setValue(file, name, value) != 0) error = errno;
+    if (error != 0 && !unsupported(error))
+      return reason("cannot carry over the attribute \"" + std::string(name) + "\"", error);
+  }
+  return carryFinderState(file, destination.status);
+}
+
 }  // namespace
+
+bool mustNotCarry(std::string_view name) {
+  // Never carried, because they belong to the old content or to the system:
+  constexpr std::string_view kNames[] = {
+      "security.capability",   // rights of a program, which set-user-ID would lend too
+      "security.ima",          // integrity records of the old content
+      "security.evm",          //
+      "com.apple.quarantine",  // where the old content came from
+      "com.apple.macl",        // the apps the user let open the file: only the system sets it
+      "com.apple.provenance",  // the app that made the file: only the system sets it
+      "com.apple.rootless",    // System Integrity Protection: only the system sets it
+      "com.apple.decmpfs",     // the old content itself, compressed
+  };
+  for (std::string_view never : kNames) {
+    if (name == never) return true;
+  }
+  // The code signature of the old content.
+  return name.starts_with("com.apple.cs.");
+}
 
 std::string carryAttributes(int file, const Destination& destination) {
   const struct stat& old = destination.status;
@@ -150,8 +209,12 @@ std::string carryAttributes(int file, const Destination& destination) {
   // that an ACL carried over cannot widen them again.
   mode_t mode = old.st_mode & 07777 & ~(S_ISUID | S_ISGID);
   if (now.st_gid != old.st_gid) mode &= ~S_IRWXG;
-  if (::fchmod(file, mode) != 0) return reason("cannot set its permissions", errno);
-  return {};
+  if (::fchmod(file, mode) == 0) return {};
+  const int error = errno;
+  // A file system without modes of its own (FAT) gives every file the same:
+  // the new file may stay as it is when that is no wider than the old one.
+  if (unsupported(error) && ::fstat(file, &now) == 0 && (now.st_mode & 07777 & ~mode) == 0) return {};
+  return reason("cannot set its permissions", error);
 }
 
 }  // namespace note2md::system

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "system/destination.hpp"
 
@@ -13,5 +14,10 @@ namespace note2md::system {
 // cannot be kept, no file capabilities. Returns an empty string or why the
 // attributes could not all be carried; the file is then not to be used.
 std::string carryAttributes(int file, const Destination& destination);
+
+// Whether an extended attribute stays behind: one that belongs to the old
+// content (a program's capabilities, integrity records, a code signature,
+// the quarantine of a download) or that only the system may set.
+bool mustNotCarry(std::string_view name);
 
 }  // namespace note2md::system

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 
@@ -10,29 +11,27 @@
 #if defined(__linux__)
 #include <sys/vfs.h>
 #elif defined(__APPLE__)
+#include <sys/attr.h>
 #include <sys/mount.h>
 #include <sys/param.h>
 #endif
 
 #include "system/error.hpp"
+#include "system/platform.hpp"
 
 namespace note2md::system {
 namespace {
 
-// A folder is opened only to be worked in. O_PATH needs no read permission,
-// as the shell needs none; elsewhere the folder must be readable.
-#ifdef O_PATH
-constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-#else
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-#endif
+// A folder is opened only to be worked in, for search only.
+constexpr int kFolderFlags = kSearchOnly | O_DIRECTORY | O_CLOEXEC;
 
 // As many links as the kernel itself follows before it gives up.
 constexpr int kMaxLinks = 40;
 
-// Paths under /proc (and /dev/fd on macOS) name open descriptors; the text
-// of their links is no path to the file, and "(deleted)" or "pipe:[…]"
-// would be taken as names.
+// Folders of /proc (of /dev on macOS, where /dev/fd/N is the descriptor's
+// file or folder itself) lead to open descriptors: the text of their links
+// is no path to the file ("(deleted)", "pipe:[…]"), and a folder reached
+// through them is any folder at all. The walk never enters one.
 bool holdsDescriptors(int folder) {
 #if defined(__linux__)
   struct statfs system {};
@@ -96,6 +95,7 @@ class Walk {
   void open(const char* name, int from, int flags = 0) {
     Descriptor next(::openat(from, name, kFolderFlags | flags));
     if (!next.valid()) throwFileError(Access::write, path_, errno);
+    if (holdsDescriptors(next.get())) throwFileError(Access::write, path_, "names an open descriptor, not a file");
     folder_ = std::move(next);
     if (::fstat(folder_.get(), &folderStatus_) != 0) throwFileError(Access::write, path_, errno);
   }
@@ -114,7 +114,6 @@ class Walk {
 
   void follow(const std::string& name, const struct stat& link, bool last) {
     if (++links_ > kMaxLinks) throwFileError(Access::write, path_, ELOOP);
-    if (holdsDescriptors(folder_.get())) throwFileError(Access::write, path_, "names an open descriptor, not a file");
     // The kernel's rule against planted links, applied whatever the
     // system's setting: in a shared sticky folder a link is followed only
     // when it belongs to the caller or to the folder's owner.
@@ -132,10 +131,6 @@ class Walk {
   }
 
   Destination finish(std::string name, const struct stat* status) {
-#ifdef __APPLE__
-    // There /dev/fd/N is no link but the descriptor's file itself.
-    if (holdsDescriptors(folder_.get())) throwFileError(Access::write, path_, "names an open descriptor, not a file");
-#endif
     Destination destination;
     destination.folder = std::move(folder_);
     destination.folderStatus = folderStatus_;
@@ -155,11 +150,32 @@ class Walk {
   bool mustBeFolder_ = false;
 };
 
+// On a volume that ignores case or Unicode normalisation, the name as the
+// folder stores it, so that replacing "Out.md" keeps "out.md" as ">" does.
+std::string storedName(int folder, const std::string& name) {
+#ifdef __APPLE__
+  struct Reply {
+    uint32_t length;
+    attrreference_t name;
+    char bytes[NAME_MAX * 3 + 1];
+  } __attribute__((aligned(4), packed)) reply{};
+  attrlist wanted{};
+  wanted.bitmapcount = ATTR_BIT_MAP_COUNT;
+  wanted.commonattr = ATTR_CMN_NAME;
+  if (::getattrlistat(folder, name.c_str(), &wanted, &reply, sizeof reply, FSOPT_NOFOLLOW) == 0 &&
+      reply.name.attr_length > 1) {
+    const char* stored = reinterpret_cast<const char*>(&reply.name) + reply.name.attr_dataoffset;
+    return std::string(stored, ::strnlen(stored, reply.name.attr_length));
+  }
+#else
+  (void)folder;
+#endif
+  return name;
+}
+
 }  // namespace
 
-Destination findDestination(const std::string& path) {
-  Destination destination = Walk(path).run();
-  if (!destination.exists) return destination;
+void mayReplace(const Destination& destination, const std::string& path) {
   const struct stat& file = destination.status;
   // The kernel's rule for files in shared sticky folders (protected_regular),
   // whatever the system's setting: another user's file there is not written,
@@ -170,7 +186,33 @@ Destination findDestination(const std::string& path) {
   // Only where ">" could write: root may, anyone else needs write permission.
   if (::faccessat(destination.folder.get(), destination.name.c_str(), W_OK, AT_EACCESS) != 0)
     throwFileError(Access::write, path, errno);
+}
+
+namespace {
+
+// The destination exists as `status`: may it be replaced, and by what name?
+void existing(Destination& destination, const struct stat& status, const std::string& path) {
+  destination.exists = true;
+  destination.status = status;
+  mayReplace(destination, path);
+  destination.name = storedName(destination.folder.get(), destination.name);
+}
+
+}  // namespace
+
+Destination findDestination(const std::string& path) {
+  Destination destination = Walk(path).run();
+  if (destination.exists) existing(destination, destination.status, path);
   return destination;
+}
+
+bool appeared(Destination& destination, const std::string& path) {
+  struct stat status {};
+  if (::fstatat(destination.folder.get(), destination.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(status.st_mode))
+    return false;
+  existing(destination, status, path);
+  return true;
 }
 
 }  // namespace note2md::system

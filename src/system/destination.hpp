@@ -26,4 +26,15 @@ struct Destination {
 // regular file that may be written.
 Destination findDestination(const std::string& path);
 
+// Whether an existing file may be replaced: in a shared sticky folder only
+// the caller's or the folder owner's, and only with write permission (root
+// has it). Throws FileError for "write" otherwise.
+void mayReplace(const Destination& destination, const std::string& path);
+
+// A new destination that a regular file has taken meanwhile (two runs that
+// write the same new file): true when that file may be replaced, as ">"
+// would truncate it, false when something else stands there now. Throws as
+// mayReplace does.
+bool appeared(Destination& destination, const std::string& path);
+
 }  // namespace note2md::system

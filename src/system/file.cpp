@@ -100,6 +100,10 @@ void writeFileAtomically(const std::string& path, std::string_view data) {
   int error = writeAll(file.fd(), data);
   if (error == 0) error = flush(file.fd(), Flush::ordered);
   if (error == 0) error = file.commit(destination.name, destination.exists);
+  // Another run wrote the same new file meanwhile: this text replaces it, as
+  // a second ">" would, where that file may be replaced.
+  if (error == EEXIST && !destination.exists && appeared(destination, path))
+    error = file.commit(destination.name, true);
   if (error != 0) throwFileError(Access::write, path, error);
   if ((error = flushFolder(destination.folder.get(), file.fd())) != 0)
     throwFileError(Access::write, path,

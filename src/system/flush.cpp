@@ -6,18 +6,38 @@
 #include <unistd.h>
 
 namespace note2md::system {
+namespace {
 
-bool offersNoFullSync(int error) { return error == ENOTTY || error == ENOTSUP || error == EINVAL; }
+// Whether a failed call only says that the file system does not offer it,
+// as opposed to a failure of the drive.
+bool notOffered(int error) { return error == ENOTTY || error == ENOTSUP || error == EINVAL; }
 
-int flush(int fd, Flush how) {
-  int error = -1;
+}  // namespace
+
+int systemFlusher(int fd, FlushCall call) {
+  switch (call) {
 #if defined(F_BARRIERFSYNC) && defined(F_FULLFSYNC)
-  if (::fcntl(fd, how == Flush::ordered ? F_BARRIERFSYNC : F_FULLFSYNC) != -1) return 0;
-  error = errno;
+    case FlushCall::barrier:
+      return ::fcntl(fd, F_BARRIERFSYNC) != -1 ? 0 : errno;
+    case FlushCall::full:
+      return ::fcntl(fd, F_FULLFSYNC) != -1 ? 0 : errno;
 #else
-  (void)how;
+    case FlushCall::barrier:
+    case FlushCall::full:
+      return ENOTTY;
 #endif
-  if (error == -1 || offersNoFullSync(error)) error = ::fsync(fd) == 0 ? 0 : errno;
+    case FlushCall::fsync:
+      break;
+  }
+  return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+int flush(int fd, Flush how, Flusher flusher) {
+  int error = how == Flush::ordered ? flusher(fd, FlushCall::barrier) : ENOTTY;
+  // Some file systems lack the barrier but offer the full flush, which
+  // orders as well (FAT on macOS 11 to 13).
+  if (notOffered(error)) error = flusher(fd, FlushCall::full);
+  if (notOffered(error)) error = flusher(fd, FlushCall::fsync);
   const bool cannotFlush = error == EINVAL || error == EROFS || error == ENOTSUP || error == EBADF;
   return cannotFlush ? 0 : error;
 }

@@ -8,16 +8,22 @@ enum class Flush {
   durable,  // everything written so far, through the drive's own cache
 };
 
-// Flushes the file or folder open as `fd`. On macOS fsync only reaches the
-// drive's cache, so `ordered` asks for F_BARRIERFSYNC and `durable` for
-// F_FULLFSYNC, falling back to fsync only where the file system does not
-// offer them; elsewhere both are fsync. Returns 0 or the errno; a file
-// system that cannot flush at all (EINVAL, EROFS, ENOTSUP, EBADF) gives 0,
-// since that is no reason to lose the result.
-int flush(int fd, Flush how);
+// The ways to flush a descriptor: macOS's F_BARRIERFSYNC (an ordering
+// barrier) and F_FULLFSYNC (through the drive's cache), and fsync, which on
+// macOS reaches only the drive's cache.
+enum class FlushCall { barrier, full, fsync };
 
-// Whether a failed F_BARRIERFSYNC or F_FULLFSYNC only says that the file
-// system does not offer it, as opposed to a failure of the drive.
-bool offersNoFullSync(int error);
+// Makes one such call: 0 or the errno. Where the system has no such call,
+// the answer is ENOTTY, as from a file system that does not offer it.
+using Flusher = int (*)(int fd, FlushCall call);
+int systemFlusher(int fd, FlushCall call);
+
+// Flushes the file or folder open as `fd` through `flusher`: `ordered` asks
+// for a barrier, `durable` for a full flush; a call that the file system
+// does not offer gives way to the next one (barrier, full, fsync), a drive
+// error never does. Returns 0 or the errno; a file system that cannot flush
+// at all (EINVAL, EROFS, ENOTSUP, EBADF) gives 0, since that is no reason to
+// lose the result.
+int flush(int fd, Flush how, Flusher flusher = systemFlusher);
 
 }  // namespace note2md::system

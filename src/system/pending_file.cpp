@@ -5,13 +5,17 @@
 #include <cstring>
 #include <ctime>
 
+#include <cstdio>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __APPLE__
 #include <sys/random.h>
 #endif
 
 #include "system/error.hpp"
+#include "system/platform.hpp"
 #include "system/signals.hpp"
 
 namespace note2md::system {
@@ -39,11 +43,32 @@ bool unnamedUnsupported(int error) {
   return error == EOPNOTSUPP || error == ENOTSUP || error == EISDIR || error == EINVAL;
 }
 
+// Renames `from` to `to` in `folder` unless `to` exists (EEXIST): a file
+// that another run or user put there meanwhile is never replaced unseen.
+int renameExclusive(int folder, const char* from, const char* to) {
+#if defined(__APPLE__)
+  if (::renameatx_np(folder, from, folder, to, RENAME_EXCL) == 0) return 0;
+#elif defined(__linux__) && defined(RENAME_NOREPLACE)
+  if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
+#else
+  errno = ENOTSUP;
+#endif
+  const int error = errno;
+  if (error != EINVAL && error != ENOTSUP && error != EOPNOTSUPP && error != ENOSYS) return error;
+  // A file system that cannot rename exclusively (FAT through FUSE, some
+  // network ones): look, then rename. Only a file made within that moment
+  // can still be replaced.
+  struct stat status {};
+  if (::fstatat(folder, to, &status, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
 PendingFile::PendingFile(int folder, mode_t mode, const std::string& path) : folder_(folder) {
   int error = EOPNOTSUPP;
-#ifdef O_TMPFILE
+#ifdef NOTE2MD_UNNAMED_FILES
   file_ = Descriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
   if (file_.valid()) return;
   error = errno;
@@ -80,6 +105,7 @@ void PendingFile::removeName() {
   name_.clear();
 }
 
+#ifdef NOTE2MD_UNNAMED_FILES
 // Gives the unnamed file `name` through /proc, as open(2) shows: any process
 // may link its own O_TMPFILE file that way, while linking the descriptor
 // itself (AT_EMPTY_PATH, where /proc is missing) needs a privilege.
@@ -107,23 +133,33 @@ int PendingFile::nameIt() {
   return EEXIST;
 }
 
+#endif
+
 int PendingFile::commit(const std::string& name, bool replace) {
-  // A signal now waits until the new file is in place or gone, so that no
-  // handler removes a name that is no longer ours.
+  // A signal now waits until the new file is in place or still pending, so
+  // that no handler removes a name that is no longer ours. On failure the
+  // file stays pending: the caller may try again, the destructor cleans up.
   SignalsHeld held;
   int error = 0;
-  if (name_.empty() && !replace) {
-    // A new file appears whole under its own name in one step.
-    error = link(name);
-  } else {
-    if (name_.empty()) error = nameIt();
-    if (error == 0 && ::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) error = errno;
-    if (error != 0 && !name_.empty()) {
-      removeName();
-    } else if (error == 0) {
-      removeOnSignal(-1, nullptr);
-      name_.clear();
+#ifdef NOTE2MD_UNNAMED_FILES
+  // An unnamed file appears whole under a new name in one step; to replace a
+  // file it first takes an auxiliary name, for the rename.
+  if (name_.empty()) {
+    error = replace ? nameIt() : link(name);
+    if (error != 0 || !replace) {
+      committed_ = error == 0;
+      return error;
     }
+  }
+#endif
+  if (replace) {
+    error = ::renameat(folder_, name_.c_str(), folder_, name.c_str()) == 0 ? 0 : errno;
+  } else {
+    error = renameExclusive(folder_, name_.c_str(), name.c_str());
+  }
+  if (error == 0) {
+    removeOnSignal(-1, nullptr);
+    name_.clear();
   }
   committed_ = error == 0;
   return error;

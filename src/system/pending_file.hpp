@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include "system/descriptor.hpp"
+#include "system/platform.hpp"
 
 namespace note2md::system {
 
@@ -27,12 +28,16 @@ class PendingFile {
 
   // Puts the file in place as `name` in the folder, replacing a file of that
   // name when `replace` is set: atomically, with the ending signals held.
-  // Returns 0 or the errno; on failure nothing is left behind.
+  // Returns 0 or the errno: EEXIST when a new name is taken meanwhile. On
+  // failure the file stays pending, for another commit; once it is
+  // destroyed nothing is left behind.
   int commit(const std::string& name, bool replace);
 
  private:
+#ifdef NOTE2MD_UNNAMED_FILES
   int link(const std::string& name);
   int nameIt();
+#endif
   void removeName();
 
   int folder_;

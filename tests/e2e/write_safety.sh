@@ -10,25 +10,34 @@ permissions() {
   need setfacl acl
   need getfattr attr
   touch probe && setfacl -m u:1005:r probe 2>/dev/null || { echo "SKIP: this file system has no ACLs"; exit 77; }
-  mkdir u sg && chown 1001:1001 u && chown 0:2000 sg && chmod 2775 sg
-  # user, path, the existing file's mode and owner:group (- - for none),
-  # the status, the mode and owner:group after
-  while read -r user path mode owner want_status want_mode want_owner; do
+  mkdir u sg outer outer/inner dropbox && chown 1001:1001 u outer/inner && chown 0:2000 sg && chmod 2775 sg
+  # Folders that may be searched but not read, as ">" may write there.
+  chmod 711 outer && chmod 733 dropbox
+  # user, path, the existing file's mode and owner:group (- - for none), an
+  # extended attribute it has (- for none), the status, and the mode and
+  # owner:group after; a failure says "Permission denied" unless the row
+  # says otherwise after a "|".
+  while IFS='|' read -r row reason; do
+    read -r user path mode owner attribute want_status want_mode want_owner <<<"$row"
     umask 022
     [ "$mode" = - ] || { echo previous >"$path" && chmod "$mode" "$path" && chown "$owner" "$path"; }
+    [ "$attribute" = - ] || setfattr -n "$attribute" -v exporter "$path"
     convert as_user "$user" -- note.txt "$path" ""
-    [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": Permission denied"
+    [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": ${reason:-Permission denied}"
     expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
       "$status $out $(mode_owner "$path")"
   done <<'TABLE'
-0    new.md     -    -           0 644 0:0
-0    kept.md    640  65534:65534 0 640 65534:65534
-0    setid.md   6755 0:0         0 755 0:0
-0    sg/root.md 644  0:0         0 644 0:0
-1001 u/p.md     640  1001:2000   0 600 1001:1001
-1001 u/ro.md    444  1001:1001   1 444 1001:1001
-1001 u/wo.md    200  1001:1001   0 200 1001:1001
-1001 u/other.md 644  1003:1003   1 644 1003:1003
+0    new.md              -    -           -           0 644 0:0
+0    kept.md             640  65534:65534 -           0 640 65534:65534
+0    setid.md            6755 0:0         -           0 755 0:0
+0    sg/root.md          644  0:0         -           0 644 0:0
+1001 u/p.md              640  1001:2000   -           0 600 1001:1001
+1001 u/ro.md             444  1001:1001   -           1 444 1001:1001
+1001 u/wo.md             200  1001:1001   -           0 200 1001:1001
+1001 u/wox.md            200  1001:1001   user.origin 1 200 1001:1001|cannot carry over the attribute "user.origin": Permission denied
+1001 u/other.md          644  1003:1003   -           1 644 1003:1003
+1001 outer/inner/new.md  -    -           -           0 644 1001:1001
+1001 dropbox/new.md      -    -           -           0 644 1001:1001
 TABLE
 
   # An ACL and extended attributes go on to the new file as they were.
@@ -42,6 +51,22 @@ TABLE
   cat note.txt >dacl/shell.md
   convert -- note.txt dacl/new.md ""
   expect "default ACL" "$(getfacl -cp dacl/shell.md | sed 1d)" "$(getfacl -cp dacl/new.md | sed 1d)"
+
+  need strace
+  # A file system without permission bits (FAT through FUSE) answers ENOSYS:
+  # the new file stays as it is where that is no wider than the old one.
+  # the old file's mode | the status, then the mode after
+  while read -r mode want; do
+    echo previous >fat.md && chmod "$mode" fat.md
+    convert strace -qq -o /dev/null -e inject=fchmod:error=ENOSYS -- note.txt fat.md ""
+    [ "${want%% *}" = 0 ] && printed=$record ||
+      printed='Error: cannot write "fat.md": cannot set its permissions: Function not implemented'
+    expect "no permission bits, old mode $mode" "$printed $want" "$out $status $(stat -c %a fat.md)"
+  done <<'TABLE'
+644 0 600
+600 0 600
+400 1 400
+TABLE
 }
 
 # Links are followed as ">" follows them, but never planted ones, and never
@@ -52,6 +77,8 @@ links() {
   expect "a dangling link: its file is made, the link stays" "Title made.md" \
     "$(head -1 made.md) $(basename "$(readlink -f dangling.md)")"
   ln -s b.md a.md && ln -s a.md b.md && mkfifo fifo && echo precious >log.txt
+  # A folder open as descriptor 3: /dev/fd/3 leads into it, and anywhere.
+  exec 3<sub
   # path | printed after "cannot write PATH: "
   while IFS='|' read -r path reason; do
     [ -e /proc/self ] || [ "${path#/proc}" = "$path" ] || continue
@@ -65,8 +92,11 @@ new.md/|Is a directory
 note.txt/|Not a directory
 /dev/stdout|names an open descriptor, not a file
 /proc/self/fd/1|names an open descriptor, not a file
+/dev/fd/3/out.md|names an open descriptor, not a file
+/proc/self/cwd/out.md|names an open descriptor, not a file
 TABLE
-  expect "a descriptor path leaves the file behind it alone" precious "$(cat log.txt)"
+  exec 3<&-
+  expect "a descriptor path leaves the file behind it alone" "precious 0" "$(cat log.txt) $(ls sub | wc -l)"
 }
 
 # The kernel's rules for shared sticky folders, whatever the system's setting.
@@ -97,15 +127,38 @@ sticky() {
 TABLE
 }
 
-# The number of the openat call that makes the unnamed file; skips the
-# section where the file system makes none.
-unnamed_openat() {
+# The number of the openat call that makes the new file ($openat), and
+# whether that file is unnamed ($unnamed: O_TMPFILE) or named.
+pending_openat() {
   strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt out.md "" >/dev/null || {
     echo "FAIL: the traced run failed"
     exit 1
   }
-  openat=$(grep -n O_TMPFILE trace.log | cut -d: -f1)
-  [ -n "$openat" ] || { echo "SKIP: this file system makes no unnamed files"; exit 77; }
+  local line
+  line=$(grep -n -e O_TMPFILE -e '"\.note2md-' trace.log | grep -v '= -1 ' | head -1)
+  openat=${line%%:*}
+  case $line in *O_TMPFILE*) unnamed=yes ;; *) unnamed=no ;; esac
+}
+
+# start_held STRACE-OPTION... -- NOTE2MD-ARGUMENT...: starts a run whose
+# fsync strace holds back for a second, and waits until its new file is open.
+# Sets $tracer (strace) and $pid (the run); the run prints to held.out.
+start_held() {
+  local options=()
+  while [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  # A shell starts background commands with SIGINT and SIGQUIT ignored.
+  env --default-signal strace -qq -o /dev/null -e inject=fsync:delay_enter=1000000 ${options[@]+"${options[@]}"} \
+    "$NOTE2MD" "$@" >held.out 2>&1 &
+  tracer=$!
+  local tries
+  for tries in $(seq 500); do
+    pid=$(pgrep -P "$tracer") && ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$' &&
+      return 0
+    sleep 0.01
+  done
+  echo "FAIL: the held run never opened its new file"
+  exit 1
 }
 
 # A run ended by a signal while fsync is held back: nothing is left behind,
@@ -113,22 +166,15 @@ unnamed_openat() {
 signals() {
   need strace
   need pgrep procps
-  unnamed_openat
-  # signal | what makes the new text: unnamed (O_TMPFILE), or named where
-  # the file system refuses that
+  pending_openat
+  # signal | what makes the new text: unnamed (O_TMPFILE, where the program
+  # makes one), or named (forced where it does)
   while read -r signal kind; do
+    [ "$kind" = unnamed ] && [ "$unnamed" = no ] && continue
     echo previous >out.md
-    local inject=(-e inject=fsync:delay_enter=1000000)
-    [ "$kind" = named ] && inject+=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
-    # A shell starts background commands with SIGINT and SIGQUIT ignored.
-    env --default-signal strace -qq -o /dev/null "${inject[@]}" "$NOTE2MD" note.txt out.md HSAXL >/dev/null 2>&1 &
-    local tracer=$! pid="" tries
-    # Until the new file is open: from then on, fsync holds it for a second.
-    for tries in $(seq 500); do
-      pid=$(pgrep -P "$tracer") && ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$' &&
-        break
-      sleep 0.01
-    done
+    local inject=()
+    [ "$kind" = named ] && [ "$unnamed" = yes ] && inject=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+    start_held ${inject[@]+"${inject[@]}"} -- note.txt out.md HSAXL
     kill "-$signal" "$pid"
     wait "$tracer" 2>/dev/null
     status=$?
@@ -146,13 +192,39 @@ ALRM named
 TABLE
 }
 
+# Two runs that write the same new file at once, as "xargs -P" starts them
+# for two notes of one name: the one that comes second replaces the other's
+# file where ">" could, else it refuses as for any existing file.
+races() {
+  need root
+  need strace
+  need pgrep procps
+  printf 'Other\n' >other.txt && mkdir st && chmod 1777 st && chown 65534:65534 st
+  # the other run's user | the path | after the held run's status and
+  # output (- for the record): what the file holds
+  while IFS='|' read -r user path reason text; do
+    start_held -- note.txt "$path" ""
+    as_user "$user" "$NOTE2MD" other.txt "$path" "" >/dev/null
+    wait "$tracer"
+    status=$?
+    [ "$reason" = - ] && want="0 $record" || want="1 Error: cannot write \"$path\": $reason"
+    expect "$path, the other run by $user" "$want $text 0" "$status $(cat held.out) $(head -1 "$path") $(leftovers)"
+  done <<'TABLE'
+0|new.md|-|Title
+65533|st/new.md|not replacing a file that another user owns in a shared sticky folder|Other
+TABLE
+}
+
 # The new name reaches the disk: the folder is flushed after the rename, or
 # its whole file system where the folder cannot be read.
 durability() {
   need strace
+  pending_openat
   echo previous >out.md
   strace -qq -o trace.log -e trace=linkat,renameat,openat,fsync,syncfs "$NOTE2MD" note.txt out.md "" >/dev/null
-  expect "order of the steps" "fsync linkat renameat folder fsync" \
+  # An unnamed file first takes an auxiliary name, for the rename.
+  [ "$unnamed" = yes ] && steps="fsync linkat renameat folder fsync" || steps="fsync renameat folder fsync"
+  expect "order of the steps" "$steps" \
     "$(sed -n -E 's/^(fsync|linkat|renameat|syncfs)\(.*/\1/p; s/^openat.*O_RDONLY\|O_CLOEXEC\|O_DIRECTORY.*/folder/p' \
       trace.log | tr '\n' ' ' | sed 's/ $//')"
   # The first fsync is the file's, the second the folder's.
@@ -202,7 +274,7 @@ errors() {
   local call when start
   # The dynamic loader's own calls come before the program's.
   strace -qq -o trace.log "$NOTE2MD" note.txt out.md H >/dev/null
-  for call in openat newfstatat faccessat2 fchmod flistxattr fremovexattr write fsync linkat renameat; do
+  for call in openat newfstatat fstatfs faccessat2 fchmod flistxattr fremovexattr write fsync linkat renameat; do
     start=$(sed '/^openat.*"note.txt"/q' trace.log | grep -c "^$call(")
     for when in $((start + 1)) $((start + 2)) $((start + 3)); do
       echo previous >out.md
@@ -215,12 +287,67 @@ errors() {
       expect "$call fails (call $when): a sound outcome, nothing left" "yes 0" "$ok $(leftovers)"
     done
   done
-  unnamed_openat
+  pending_openat
   echo previous >out.md
   convert strace -qq -o /dev/null -e "inject=openat:error=EACCES:when=$openat" -- note.txt out.md ""
   expect "the folder is blamed" 'Error: cannot write "out.md": cannot create a file in its folder: Permission denied
 previous' "$out
 $(cat out.md)"
+}
+
+# File systems that people export to: FAT on a USB stick, here through FUSE,
+# which has no permission bits, no unnamed files and no exclusive rename.
+filesystems() {
+  need root
+  need fusefat fusefat
+  need mkfs.vfat dosfstools
+  truncate -s 16M fat.img && mkfs.vfat fat.img >/dev/null && mkdir fat
+  fusefat -o rw+ fat.img fat >/dev/null 2>&1 || { echo "SKIP: cannot mount a FAT image through FUSE here"; exit 77; }
+  trap 'umount fat; cleanup' EXIT
+  echo previous >fat/old.md && cp note.txt fat/self.txt
+  # the note | the output | what its first line is after
+  while read -r note path text; do
+    convert -- "$note" "$path" H
+    expect "FAT: $note into $path" "$record $text 0" "$out $(head -1 "$path") $(leftovers)"
+  done <<'TABLE'
+note.txt      fat/new.md   # Title
+note.txt      fat/old.md   # Title
+fat/self.txt  fat/self.txt # Title
+TABLE
+}
+
+# What only macOS has, which its hosted jobs run: its own ACLs, attributes
+# that the system manages, Finder's flags and dates, volumes that ignore case.
+macos() {
+  [ "$(uname)" = Darwin ] || { echo "SKIP: macOS only (the hosted macOS jobs run it)"; exit 77; }
+  # Exactly the old file's ACL: none of the folder's inheritable entries.
+  mkdir inherit && chmod +a "group:everyone allow read,file_inherit" inherit
+  echo previous >inherit/plain.md && chmod -N inherit/plain.md
+  echo previous >inherit/own.md && chmod -N inherit/own.md && chmod +a "user:nobody deny write" inherit/own.md
+  for name in plain own; do
+    local before
+    before=$(ls -le "inherit/$name.md" | sed 1d)
+    convert -- note.txt "inherit/$name.md" ""
+    expect "ACL of $name.md" "$record $before" "$out $(ls -le "inherit/$name.md" | sed 1d)"
+  done
+  # Attributes go on, but not those of the old content or of the system;
+  # the hidden flag and the creation date stay.
+  echo previous >kept.md && xattr -w com.example.tag blue kept.md && xattr -w com.apple.quarantine '0081;0;x;' kept.md
+  chflags hidden kept.md && touch -t 202001020304 kept.md
+  local born
+  born=$(stat -f %B kept.md)
+  convert -- note.txt kept.md ""
+  expect "attributes, flag and date" "$record blue none hidden $born" \
+    "$out $(xattr -p com.example.tag kept.md) $(xattr -p com.apple.quarantine kept.md 2>/dev/null || echo none) \
+$(stat -f %Sf kept.md) $(stat -f %B kept.md)"
+  # The name as the volume stores it, where it ignores case.
+  echo previous >case.md
+  if [ -e CASE.md ]; then
+    convert -- note.txt Case.md ""
+    expect "a name that differs in case only" "$record case.md" "$out $(ls | grep -i '^case\.md$')"
+  else
+    echo "this volume tells case apart: the name's case is not tried"
+  fi
 }
 
 main() {
