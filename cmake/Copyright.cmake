@@ -48,11 +48,16 @@ ${own}")
   if(runtime)
     string(APPEND with ";\n the GNU C++ library and GCC's runtime library")
   endif()
+  if(NOTE2MD_STATIC)
+    string(APPEND with ";\n the GNU C library (LGPL-2.1+; its copyright file and licence are\n LICENSE.glibc and LGPL-2.1 beside this file where the binary is shipped\n on its own)")
+    set(own "")
+  else()
+    set(own " The C library and, on macOS, the C++ library stay the system's own.\n")
+  endif()
   string(APPEND header "Comment: Linked into the note2md binary:
  ${with}.
- The C library and, on macOS, the C++ library stay the system's own. The
- Files paragraphs under embedded/ stand for that code, not for files of this
- package.
+${own} The Files paragraphs under embedded/ stand for that code, not for files
+ of this package.
 ")
   string(APPEND files "
 Files: embedded/icu/*

@@ -7,6 +7,7 @@
 #                                  bytes, and unpacked into an empty root it
 #                                  holds what it should and converts
 #   install_test.sh hardening BUILD the binary has Debian's hardening
+#   install_test.sh formula BUILD  the Homebrew formula is valid Ruby
 # Exits 77 (a skip for ctest) when a tool it needs is missing.
 set -euo pipefail
 mode=$1
@@ -92,6 +93,10 @@ hardening)
     awk '/sub +\$0x1000,%rsp/ { page = 1; next } page && /(or|mov)q? +\$0x0,\(%rsp\)/ { n++ } { page = 0 }
          END { print n + 0 }')
   [ "$probes" -gt 0 ] || fail "no stack-clash probe in the binary"
+  ;;
+formula)
+  need ruby ruby ruby
+  check=$(ruby -c "$source_dir/packaging/homebrew/note2md.rb" 2>&1) || fail "ruby -c: $check"
   ;;
 *)
   fail "unknown mode $mode"
