@@ -28,7 +28,7 @@ trap 'rm -rf "$stage"' EXIT
 # pack NAME: dist/NAME.tar.gz from the folder $stage/NAME.
 pack() {
   tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$SOURCE_DATE_EPOCH" \
-    --mode=u+rw,go+r,go-w -cf - "$1" | gzip -9n >"$dist/$1.tar.gz"
+    --mode=u+rwX,go+rX,go-w -cf - "$1" | gzip -9n >"$dist/$1.tar.gz"
 }
 
 # stage NAME BUILD [BINARY]: what `cmake --install` puts in place from BUILD
