@@ -1,11 +1,13 @@
 // What the case files cannot hold: the UTF-8 automaton against ICU's decoder
-// on many byte strings, ICU failing, a Markdown text beyond the largest note,
-// keys that are not plain text, the flush policy of macOS, the attributes
-// never carried and the Splice precondition.
+// on many byte strings, ICU failing, failures while rewriting, keys that are
+// not plain text, the flush policy of macOS, the attributes never carried, a
+// broken invariant and the Splice precondition.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include "support/files.hpp"
 #include "system/attributes.hpp"
 #include "system/flush.hpp"
+#include "system/signals.hpp"
 #include "support/generator.hpp"
 #include "unicode/services.hpp"
 #include "unicode/utf8.hpp"
@@ -96,31 +99,40 @@ TEST(Graphemes, AFailingIcuIsAnErrorLineNeverAFallback) {
   EXPECT_TRUE(scratch.holdsOnly("note.txt"));
 }
 
-// The Markdown may not outgrow the largest note either: an error line, and
-// nothing written. The text is brought to the limit without touching its
-// memory, then one byte more is appended.
-TEST(LargestNote, AMarkdownTextBeyondItIsAnErrorLine) {
-  const cli::detail::Operations growing = {
-      metadata::extractValueForKey,
-      metadata::createName,
+// What goes wrong while rewriting is one error line, and nothing is
+// written: Markdown beyond the largest note (brought to the limit without
+// touching its memory, then one byte more), and memory that runs out.
+TEST(Run, FailuresWhileRewritingAreErrorLines) {
+  struct Row {
+    cli::detail::Rewrite rewrite;
+    std::string reason;  // after "Error: "; OUT stands for the output's path
+  };
+  const Row rows[] = {
       {[](system::Buffer&, system::Buffer& out) {
          out.clear();
          out.reserve(system::kLargestText);
          out.grow(system::kLargestText - 1);
          out.append("a").append("b");
          return true;
-       }},
+       },
+       "cannot write \"OUT\": File too large"},
+      {[](system::Buffer&, system::Buffer&) -> bool { throw std::bad_alloc(); }, "out of memory"},
   };
-  testing::ScratchDirectory scratch;
-  const std::string note = scratch.file("note.txt");
-  const std::string out = scratch.file("out.md");
-  testing::writeFile(note, "Title\n");
-  const char* argv[] = {"note2md", note.c_str(), out.c_str(), "H"};
-  ::testing::internal::CaptureStdout();
-  const int exitStatus = cli::detail::run(4, argv, growing);
-  const std::string printed = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(std::to_string(exitStatus) + " " + printed, "1 Error: cannot write \"" + out + "\": File too large\n");
-  EXPECT_TRUE(scratch.holdsOnly("note.txt"));
+  for (const Row& row : rows) {
+    const cli::detail::Operations operations = {metadata::extractValueForKey, metadata::createName, {row.rewrite}};
+    testing::ScratchDirectory scratch;
+    const std::string note = scratch.file("note.txt");
+    const std::string out = scratch.file("out.md");
+    testing::writeFile(note, "Title\n");
+    const char* argv[] = {"note2md", note.c_str(), out.c_str(), "H"};
+    ::testing::internal::CaptureStdout();
+    const int exitStatus = cli::detail::run(4, argv, operations);
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    std::string reason = row.reason;
+    if (const std::size_t at = reason.find("OUT"); at != std::string::npos) reason.replace(at, 3, out);
+    EXPECT_EQ(std::to_string(exitStatus) + " " + printed, "1 Error: " + reason + "\n");
+    EXPECT_TRUE(scratch.holdsOnly("note.txt"));
+  }
 }
 
 TEST(HeaderKeys, OnlyKeysThatStandForPlainTextAreTaken) {
@@ -175,6 +187,17 @@ TEST(Attributes, WhatBelongsToTheOldContentOrTheSystemStaysBehind) {
   for (const char* name : {"user.origin", "system.posix_acl_access", "security.selinux", "com.apple.FinderInfo",
                            "com.apple.metadata:_kMDItemUserTags", "com.apple.quarantine2", "com.apple.c"})
     EXPECT_FALSE(system::mustNotCarry(name)) << name;
+}
+
+// A broken invariant (an exception that nothing catches) ends the process
+// with status 1, and nothing on standard error.
+TEST(Process, ABrokenInvariantExitsWithStatusOne) {
+  EXPECT_EXIT(
+      {
+        system::guardProcess();
+        std::terminate();
+      },
+      ::testing::ExitedWithCode(1), "^$");
 }
 
 TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {

@@ -17,7 +17,8 @@ expect "usage for another name" "Usage: weird name$usage" "$out"
 expect "nothing written" note.txt "$(ls)"
 
 # Each letter, in any case, asks for its rewriting; each runs once, always
-# in the order H, S, A, X, L.
+# in the order H, S, A, X, L. Upper-casing may make a character three times
+# as long (U+0390).
 printf 'Title\n\nl1\nl2 \342\230\220 xatch:///Attachments/a.png http://x.org/\n\n\nSection\n\n\342\230\222 done\n' >note.txt
 for letters in "" H S A X L; do convert -- note.txt "by$letters.md" "$letters"; done
 for letter in H S A X L; do
@@ -34,6 +35,7 @@ HZ9 H
 a A
 -x X
 l L
+ΐh H
 Z9? 
 TABLE
 cp note.txt chained.md
@@ -51,6 +53,8 @@ done
 # stream that never ends one byte after.
 printf 'caf\xE9\n' >latin1.txt && mkdir folder && rm -f out.md
 dd if=/dev/zero of=huge.txt bs=1 count=0 seek=$(((1 << 30) + 1)) 2>/dev/null
+# At the limit exactly a note is read, here to its last byte, which is bad.
+dd if=/dev/zero of=edge.txt bs=1 count=0 seek=$(((1 << 30) - 1)) 2>/dev/null && printf '\377' >>edge.txt
 while IFS='|' read -r note reason; do
   convert -- "$note" out.md HSAXL
   expect "$note" "1:Error: cannot read \"$note\": $reason" "$status:$out"
@@ -59,6 +63,7 @@ absent.txt|No such file or directory
 folder|Is a directory
 latin1.txt|not valid UTF-8 text (ill-formed byte sequence at byte offset 3)
 huge.txt|File too large
+edge.txt|not valid UTF-8 text (ill-formed byte sequence at byte offset 1073741823)
 /dev/zero|File too large
 TABLE
 expect "no output after a failed read" no "$([ -e out.md ] && echo yes || echo no)"

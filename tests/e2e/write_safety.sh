@@ -53,6 +53,18 @@ TABLE
   expect "default ACL" "$(getfacl -cp dacl/shell.md | sed 1d)" "$(getfacl -cp dacl/new.md | sed 1d)"
 
   need strace
+  # The new file had no ACL to remove (what some file systems answer with
+  # ENODATA): both go on. An attribute gone by the time it is read (ENODATA):
+  # the other goes on. The fault | how many of the two are carried
+  while read -r fault carried; do
+    echo previous >acl.md
+    setfacl -m u:1005:rw,g::---,m::rw acl.md && setfattr -n user.origin -v exporter acl.md
+    convert strace -qq -o /dev/null -e "inject=$fault" -- note.txt acl.md ""
+    expect "attributes with $fault" "$record $carried" "$out $(getfattr -d -m - acl.md | grep -c =)"
+  done <<'TABLE'
+fremovexattr:error=ENODATA     2
+fgetxattr:error=ENODATA:when=1 1
+TABLE
   # A file system without permission bits (FAT through FUSE) answers ENOSYS:
   # the new file stays as it is where that is no wider than the old one.
   # the old file's mode | the status, then the mode after
@@ -76,7 +88,14 @@ links() {
   convert -- note.txt dangling.md ""
   expect "a dangling link: its file is made, the link stays" "Title made.md" \
     "$(head -1 made.md) $(basename "$(readlink -f dangling.md)")"
-  ln -s b.md a.md && ln -s a.md b.md && mkfifo fifo && echo precious >log.txt
+  # As many links in a row as the kernel follows (40, on macOS 32), not one
+  # more: c1 leads through them to c41 (or c33), c0 one further.
+  local most=40 i
+  [ "$(uname)" = Darwin ] && most=32
+  for i in $(seq 0 "$most"); do ln -s "c$((i + 1))" "c$i"; done
+  convert -- note.txt c1 ""
+  expect "$most links in a row" "$record Title" "$out $(head -1 "c$((most + 1))")"
+  ln -s b.md a.md && ln -s a.md b.md && ln -s nowhere/ slash.md && mkfifo fifo && echo precious >log.txt
   # A folder open as descriptor 3: /dev/fd/3 leads into it, and anywhere.
   exec 3<sub
   # path | printed after "cannot write PATH: "
@@ -86,6 +105,7 @@ links() {
     expect "$path" "Error: cannot write \"$path\": $reason" "$out"
   done <<'TABLE'
 a.md|Too many levels of symbolic links
+c0|Too many levels of symbolic links
 fifo|not a regular file
 sub|Is a directory
 new.md/|Is a directory
@@ -94,6 +114,7 @@ note.txt/|Not a directory
 /proc/self/fd/1|names an open descriptor, not a file
 /dev/fd/3/out.md|names an open descriptor, not a file
 /proc/self/cwd/out.md|names an open descriptor, not a file
+slash.md|Is a directory
 TABLE
   exec 3<&-
   expect "a descriptor path leaves the file behind it alone" "precious 0" "$(cat log.txt) $(ls sub | wc -l)"
@@ -127,10 +148,11 @@ sticky() {
 TABLE
 }
 
-# The number of the openat call that makes the new file ($openat), and
-# whether that file is unnamed ($unnamed: O_TMPFILE) or named.
+# The number of the openat call that makes the new file ($openat) for the
+# output PATH (out.md if none), and whether that file is unnamed ($unnamed:
+# O_TMPFILE) or named.
 pending_openat() {
-  strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt out.md "" >/dev/null || {
+  strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt "${1:-out.md}" "" >/dev/null || {
     echo "FAIL: the traced run failed"
     exit 1
   }
@@ -142,13 +164,14 @@ pending_openat() {
 
 # start_held STRACE-OPTION... -- NOTE2MD-ARGUMENT...: starts a run whose
 # fsync strace holds back for a second, and waits until its new file is open.
-# Sets $tracer (strace) and $pid (the run); the run prints to held.out.
+# Sets $tracer (strace) and $pid (the run); the run prints to held.out. A
+# signal named in $ignored is ignored by the caller.
 start_held() {
   local options=()
   while [ "$1" != -- ]; do options+=("$1"); shift; done
   shift
   # A shell starts background commands with SIGINT and SIGQUIT ignored.
-  env --default-signal strace -qq -o /dev/null -e inject=fsync:delay_enter=1000000 ${options[@]+"${options[@]}"} \
+  env --default-signal ${ignored:+--ignore-signal="$ignored"} strace -qq -o /dev/null -e inject=fsync:delay_enter=1000000 ${options[@]+"${options[@]}"} \
     "$NOTE2MD" "$@" >held.out 2>&1 &
   tracer=$!
   local tries
@@ -168,18 +191,22 @@ signals() {
   need pgrep procps
   pending_openat
   # signal | what makes the new text: unnamed (O_TMPFILE, where the program
-  # makes one), or named (forced where it does)
+  # makes one), or named (forced where it does); "ignored": named, and the
+  # caller ignores the signal, so the run goes on
   while read -r signal kind; do
     [ "$kind" = unnamed ] && [ "$unnamed" = no ] && continue
     echo previous >out.md
-    local inject=()
-    [ "$kind" = named ] && [ "$unnamed" = yes ] && inject=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+    local inject=() ignored=""
+    [ "$kind" != unnamed ] && [ "$unnamed" = yes ] && inject=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+    [ "$kind" = ignored ] && ignored=$signal
     start_held ${inject[@]+"${inject[@]}"} -- note.txt out.md HSAXL
     kill "-$signal" "$pid"
     wait "$tracer" 2>/dev/null
     status=$?
-    expect "$signal, $kind: ended by it, old text kept, nothing left" "$((128 + $(kill -l "$signal"))) previous 0" \
-      "$status $(cat out.md) $(leftovers)"
+    want="$((128 + $(kill -l "$signal"))) previous 0"
+    [ "$kind" = ignored ] && want="0 # Title 0"
+    expect "$signal, $kind: ended by it (or not), its text, nothing left" "$want" \
+      "$status $(head -1 out.md) $(leftovers)"
   done <<'TABLE'
 KILL unnamed
 TERM unnamed
@@ -189,6 +216,7 @@ HUP named
 QUIT named
 USR1 named
 ALRM named
+HUP ignored
 TABLE
 }
 
@@ -200,19 +228,36 @@ races() {
   need strace
   need pgrep procps
   printf 'Other\n' >other.txt && mkdir st && chmod 1777 st && chown 65534:65534 st
-  # the other run's user | the path | after the held run's status and
-  # output (- for the record): what the file holds
-  while IFS='|' read -r user path reason text; do
-    start_held -- note.txt "$path" ""
-    as_user "$user" "$NOTE2MD" other.txt "$path" "" >/dev/null
-    wait "$tracer"
-    status=$?
-    [ "$reason" = - ] && want="0 $record" || want="1 Error: cannot write \"$path\": $reason"
-    expect "$path, the other run by $user" "$want $text 0" "$status $(cat held.out) $(head -1 "$path") $(leftovers)"
-  done <<'TABLE'
-0|new.md|-|Title
-65533|st/new.md|not replacing a file that another user owns in a shared sticky folder|Other
-TABLE
+  # who comes second | the path | what they put there meanwhile (their run,
+  # or a link to other.txt) | after the held run's status and output (- for
+  # the record): what the path holds
+  local rows='0|new.md|run|-|Title
+65533|st/new.md|run|not replacing a file that another user owns in a shared sticky folder|Other
+0|linked.md|link|File exists|Other'
+  # Each row twice: as the program writes here, and with a named file on a
+  # file system that cannot rename without replacing (renameat2 says EINVAL).
+  local options=() kind
+  for kind in built named; do
+    while IFS='|' read -r user path what reason text; do
+      rm -f "$path"
+      if [ "$kind" = named ]; then
+        pending_openat "$path"
+        rm "$path"
+        options=(-e inject=renameat2:error=EINVAL)
+        [ "$unnamed" = yes ] && options+=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+      fi
+      start_held ${options[@]+"${options[@]}"} -- note.txt "$path" ""
+      case $what in
+      run) as_user "$user" "$NOTE2MD" other.txt "$path" "" >/dev/null ;;
+      link) as_user "$user" ln -s "$PWD/other.txt" "$path" ;;
+      esac
+      wait "$tracer"
+      status=$?
+      [ "$reason" = - ] && want="0 $record" || want="1 Error: cannot write \"$path\": $reason"
+      expect "$path, then $what by $user ($kind)" "$want $text 0" \
+        "$status $(cat held.out) $(head -1 "$path") $(leftovers)"
+    done <<<"$rows"
+  done
 }
 
 # The new name reaches the disk: the folder is flushed after the rename, or
@@ -252,10 +297,11 @@ TABLE
 errors() {
   # Line feed, escape, U+2028, U+0085, U+2029, DEL, and a byte that is not
   # UTF-8, which APFS refuses in a name.
-  convert -- $'\n\x1Ba\xE2\x80\xA8b\xC2\x85c\xE2\x80\xA9d\x7F\xFF"\\.txt' out.md ""
+  convert -- $'\n\x1Ba\xE2\x80\xA8b\xC2\x85c\xE2\x80\xA9d\x7F\xFF"\\e\xC2\x9F \xC3\xA9.txt' out.md ""
   reason="No such file or directory"
   [ "$(uname)" = Darwin ] && reason="Illegal byte sequence"
-  expect "escaped path" "Error: cannot read \"\\n\\x1Ba\\u2028b\\u0085c\\u2029d\\x7F\\xFF\\\"\\\\.txt\": $reason" "$out"
+  expect "escaped path" \
+    "Error: cannot read \"\\n\\x1Ba\\u2028b\\u0085c\\u2029d\\x7F\\xFF\\\"\\\\e\\u009F é.txt\": $reason" "$out"
   # Longer than PATH_MAX in all, given whole or reached through links.
   local segment hop long=""
   segment=$(printf 'd%.0s' $(seq 200))
@@ -287,18 +333,44 @@ errors() {
       expect "$call fails (call $when): a sound outcome, nothing left" "yes 0" "$ok $(leftovers)"
     done
   done
+  # Some steps fail with their own reason: the call; the line of the trace
+  # above that it fails on; the error; what the error line says of it.
+  while IFS=';' read -r call line error reason; do
+    when=$(grep "^$call(" trace.log | grep -n -m1 -E "$line" | cut -d: -f1)
+    echo previous >out.md
+    convert strace -qq -o /dev/null -e "inject=$call:error=$error:when=$when" -- note.txt out.md ""
+    expect "$call fails with $error on $line" "Error: cannot write \"out.md\": $reason previous" "$out $(cat out.md)"
+  done <<'TABLE'
+openat;O_TMPFILE|"\.note2md-;EACCES;cannot create a file in its folder: Permission denied
+newfstatat;"out\.md";EIO;Input/output error
+TABLE
+  # A record that a signal interrupts is printed all the same.
+  convert strace -qq -o /dev/null -e inject=writev:error=EINTR:when=1 -- note.txt out.md ""
+  expect "writev interrupted" "$record" "$out"
+  # An auxiliary name that is taken already is given up for another (where
+  # the program makes named files; strace fails one call once only).
   pending_openat
-  echo previous >out.md
-  convert strace -qq -o /dev/null -e "inject=openat:error=EACCES:when=$openat" -- note.txt out.md ""
-  expect "the folder is blamed" 'Error: cannot write "out.md": cannot create a file in its folder: Permission denied
-previous' "$out
-$(cat out.md)"
+  if [ "$unnamed" = no ]; then
+    convert strace -qq -o /dev/null -e "inject=openat:error=EEXIST:when=$openat" -- note.txt out.md ""
+    expect "a taken auxiliary name" "$record Title 0" "$out $(head -1 out.md) $(leftovers)"
+  fi
 }
 
-# File systems that people export to: FAT on a USB stick, here through FUSE,
-# which has no permission bits, no unnamed files and no exclusive rename.
+# Where people export to: FAT on a USB stick, here through FUSE, which has no
+# permission bits, no unnamed files and no exclusive rename; and a system
+# without /proc (a chroot, a bare container), where an unnamed file is named
+# by its descriptor alone.
 filesystems() {
   need root
+  if unshare --mount true 2>/dev/null; then
+    echo previous >old.md
+    for path in new.md old.md; do
+      convert unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"' -- note.txt "$path" H
+      expect "without /proc: $path" "$record # Title 0" "$out $(head -1 "$path") $(leftovers)"
+    done
+  else
+    echo "no mount namespace can be made here: the runs without /proc are left out"
+  fi
   need fusefat fusefat
   need mkfs.vfat dosfstools
   truncate -s 16M fat.img && mkfs.vfat fat.img >/dev/null && mkdir fat
