@@ -26,7 +26,11 @@ namespace {
 constexpr int kFolderFlags = kSearchOnly | O_DIRECTORY | O_CLOEXEC;
 
 // As many links as the kernel itself follows before it gives up.
+#ifdef __APPLE__
+constexpr int kMaxLinks = 32;
+#else
 constexpr int kMaxLinks = 40;
+#endif
 
 // Folders of /proc (of /dev on macOS, where /dev/fd/N is the descriptor's
 // file or folder itself) lead to open descriptors: the text of their links
