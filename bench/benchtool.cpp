@@ -2,6 +2,7 @@
 // (wall time side by side, peak memory) without needing other tools.
 //
 //   benchtool notes DIR                   write the notes and DIR/index.tsv
+//   benchtool hostile DIR                 only the hostile ones
 //   benchtool note SIZE FILE               write one realistic note of SIZE bytes
 //   benchtool compare N CMD... [-- CMD...] median wall seconds of each command,
 //                                           run in turns N times
@@ -90,20 +91,21 @@ std::vector<std::vector<char*>> splitCommands(int argc, char** argv, int first) 
   return commands;
 }
 
-int writeNotes(const std::string& directory) {
+int writeNotes(const std::string& directory, bool all) {
   std::ofstream index(directory + "/index.tsv");
   auto write = [&](const std::string& file, const std::string& name, const std::string& text) {
     std::ofstream(directory + "/" + file, std::ios::binary) << text;
     index << file << '\t' << name << '\n';
   };
-  write("realistic-3k.txt", "realistic note, 3 KB", note2md::testing::realisticNote(3 * 1024));
-  write("realistic-1m.txt", "realistic note, 1 MiB", note2md::testing::realisticNote(1 << 20));
-  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::testing::realisticNote(16 << 20));
-  write("realistic-200m.txt", "realistic note, 200 MB", note2md::testing::realisticNote(200'000'000));
   int number = 0;
   for (const auto& [name, text] : note2md::testing::adversarialNotes(1 << 20)) {
     write("adversarial-" + std::to_string(++number) + ".txt", name, text);
   }
+  if (!all) return 0;
+  write("realistic-3k.txt", "realistic note, 3 KB", note2md::testing::realisticNote(3 * 1024));
+  write("realistic-1m.txt", "realistic note, 1 MiB", note2md::testing::realisticNote(1 << 20));
+  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::testing::realisticNote(16 << 20));
+  write("realistic-200m.txt", "realistic note, 200 MB", note2md::testing::realisticNote(200'000'000));
   return 0;
 }
 
@@ -140,7 +142,8 @@ int copyAtomically(const char* source, const std::string& destination) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "notes") == 0) return writeNotes(argv[2]);
+  if (argc >= 3 && std::strcmp(argv[1], "notes") == 0) return writeNotes(argv[2], true);
+  if (argc >= 3 && std::strcmp(argv[1], "hostile") == 0) return writeNotes(argv[2], false);
   if (argc == 4 && std::strcmp(argv[1], "note") == 0) {
     std::ofstream(argv[3], std::ios::binary) << note2md::testing::realisticNote(std::strtoull(argv[2], nullptr, 10));
     return 0;
@@ -175,6 +178,6 @@ int main(int argc, char** argv) {
     return finished.status;
   }
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copyAtomically(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: benchtool notes DIR | note SIZE FILE | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD | copy SRC DST\n");
+  std::fprintf(stderr, "usage: benchtool notes DIR | hostile DIR | note SIZE FILE | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD | copy SRC DST\n");
   return 2;
 }

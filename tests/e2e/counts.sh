@@ -46,6 +46,20 @@ instructions() {
   within "instructions, 1 MiB note" "$(count mib.txt)" "$MIB_INSTRUCTIONS"
 }
 
+# Linear time on notes that are hard on a backtracking engine: a linear scan
+# takes about 100 instructions a byte on the worst of them, a quadratic one
+# would take a million times more (and meets the timeout).
+hostile() {
+  need valgrind
+  "$BENCHTOOL" hostile .
+  while IFS=$'\t' read -r file name; do
+    within "instructions, hostile note: $name" \
+      "$(env -i timeout 300 "$(command -v valgrind)" --tool=callgrind --callgrind-out-file=/dev/null \
+        "$NOTE2MD" "$file" out.md HSAXL 2>&1 >/dev/null | awk '/refs:/ { gsub(",", "", $NF); print $NF }')" \
+      "$HOSTILE_INSTRUCTIONS"
+  done <index.tsv
+}
+
 memory() {
   big
   read -r peak _ < <("$BENCHTOOL" rss "$NOTE2MD" big.txt out.md HSAXL)

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Line and branch coverage of src/ by the whole test suite, with clang's
+# source-based coverage: every process the suite starts counts, the note2md
+# runs of the end-to-end scripts (as other users too) included. Prints
+# llvm-cov's table of src/ and its total. Extra cmake arguments may follow,
+# e.g. -DNOTE2MD_MACOS_PATHS=ON.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/deps.sh
+need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang llvm-14
+
+flags="-fprofile-instr-generate -fcoverage-mapping"
+CC=clang CXX=clang++ configure build-coverage -DCMAKE_BUILD_TYPE=Debug -DNOTE2MD_TESTS=ON \
+  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" "$@"
+cmake --build build-coverage >/dev/null
+profiles=$(mktemp -d)
+trap 'rm -rf "$profiles"' EXIT
+# Runs as other users write their profiles there too.
+chmod 1777 "$profiles"
+LLVM_PROFILE_FILE="$profiles/%p-%m.profraw" ctest --test-dir build-coverage -j "$(processors)" --output-on-failure >/dev/null
+llvm-profdata-14 merge -sparse "$profiles"/*.profraw -o build-coverage/suite.profdata
+objects=()
+for binary in build-coverage/tests/note2md_tests build-coverage/tests/run_fuzz build-coverage/tests/differential_fuzz; do
+  objects+=(-object "$binary")
+done
+llvm-cov-14 report build-coverage/note2md "${objects[@]}" -instr-profile build-coverage/suite.profdata \
+  $(git ls-files 'src/*.cpp' 'src/*.hpp')
