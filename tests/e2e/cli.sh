@@ -35,7 +35,7 @@ HZ9 H
 a A
 -x X
 l L
-ΐh H
+ΐΐh H
 Z9? 
 TABLE
 cp note.txt chained.md
