@@ -253,6 +253,10 @@ races() {
         options=()
         [ "$kind" = fallback ] && options=(-e inject=renameat2:error=EINVAL)
         [ "$unnamed" = yes ] && options+=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+        # first with no race at all
+        convert strace -qq -o /dev/null "${options[@]}" -- note.txt "$path" ""
+        expect "$path, alone ($kind)" "$record Title 0" "$out $(head -1 "$path") $(leftovers)"
+        rm "$path"
       fi
       start_held ${options[@]+"${options[@]}"} -- note.txt "$path" ""
       case $what in
