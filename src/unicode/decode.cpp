@@ -18,11 +18,18 @@ struct ConverterCloser {
 };
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
+bool isLeadSurrogate(const char* unit, bool bigEndian) {
+  const auto high = static_cast<unsigned char>(unit[bigEndian ? 0 : 1]);
+  return (high & 0xFC) == 0xD8;
+}
+
 // The note's bytes after a byte-order mark of `mark` bytes, converted to
 // UTF-8 into `text`; the problem, or an empty string. The note is converted
 // a piece at a time and its memory given back behind the conversion, so
 // that the note and its UTF-8 are never both whole in memory.
 std::string convertToUtf8(system::Buffer& note, std::size_t mark, const char* encoding, system::Buffer& text) {
+  const std::size_t unit = mark;  // the mark is one code unit
+  const bool bigEndian = std::string_view(encoding).ends_with("BE");
   UErrorCode status = U_ZERO_ERROR;
   Converter from(ucnv_open(encoding, &status));
   Converter to(ucnv_open("UTF-8", &status));
@@ -42,6 +49,10 @@ std::string convertToUtf8(system::Buffer& note, std::size_t mark, const char* en
   constexpr std::size_t kPiece = std::size_t{4} << 20;
   for (bool first = true; U_SUCCESS(status) && (first || source < end); first = false) {
     const char* pieceEnd = static_cast<std::size_t>(end - source) > kPiece ? source + kPiece : end;
+    // A piece never ends inside a surrogate pair: ICU would take a byte of
+    // the next unit before it refused a lone lead surrogate, and name the
+    // wrong offset.
+    if (pieceEnd != end && unit == 2 && isLeadSurrogate(pieceEnd - 2, bigEndian)) pieceEnd -= 2;
     ucnv_convertEx(to.get(), from.get(), &target, text.data() + text.capacity(), &source, pieceEnd, pivot,
                    &pivotSource, &pivotTarget, pivot + std::size(pivot), first, pieceEnd == end, &status);
     note.discardFront(static_cast<std::size_t>(source - note.data()));
