@@ -5,6 +5,12 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+#include <cstdint>
+
+#include <sys/syscall.h>
+#define NOTE2MD_KERNEL_SIGNALS 1
+#endif
 
 namespace note2md::system {
 namespace {
@@ -28,12 +34,45 @@ constexpr int kEndingSignals[] = {
 #endif
 };
 
+#ifdef NOTE2MD_KERNEL_SIGNALS
+// The kernel's real-time signals start at 32; the C library keeps the first
+// of them for itself (32 and 33 with glibc): its sigaction refuses them and
+// its sigprocmask drops them, though they end a process that, like this
+// one, neither cancels threads nor changes its IDs. So they are caught and
+// held through the kernel's own calls, and left alone where the C library
+// has taken them.
+constexpr int kFirstRealTime = 32;
+#elif defined(SIGRTMIN)
+const int kFirstRealTime = SIGRTMIN;
+#endif
+
 void forEachEndingSignal(auto&& action) {
   for (int signal : kEndingSignals) action(signal);
 #ifdef SIGRTMIN
-  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) action(signal);
+  for (int signal = kFirstRealTime; signal <= SIGRTMAX; ++signal) action(signal);
 #endif
 }
+
+#ifdef NOTE2MD_KERNEL_SIGNALS
+// A signal's action as the kernel takes it (x86-64 and arm64 alike).
+struct KernelAction {
+  void (*handler)(int);
+  unsigned long flags;
+  void (*restorer)();
+  uint64_t mask;
+};
+constexpr unsigned long kRestorerFlag = 0x04000000;  // SA_RESTORER
+
+int kernelAction(int signal, const KernelAction* action, KernelAction* previous) {
+  return static_cast<int>(::syscall(SYS_rt_sigaction, signal, action, previous, sizeof(uint64_t)));
+}
+
+uint64_t endingMask() {
+  uint64_t mask = 0;
+  forEachEndingSignal([&](int signal) { mask |= uint64_t{1} << (signal - 1); });
+  return mask;
+}
+#endif
 
 // Read by the signal handler, so fixed storage and an atomic flag; they are
 // only changed while the signals are held.
@@ -45,7 +84,8 @@ extern "C" void removePendingAndEnd(int signal) {
   if (gPendingFolder >= 0) ::unlinkat(gPendingFolder, gPendingName, 0);
   // The disposition is back to the default (SA_RESETHAND): the signal ends
   // the process as soon as the handler returns, so the caller sees it.
-  ::raise(signal);
+  // (kill, as the C library's raise refuses the signals it keeps.)
+  ::kill(::getpid(), signal);
 }
 
 // Installed only when a named file first needs it: most runs never have
@@ -64,6 +104,19 @@ void installHandlers() {
     if (::sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN)
       ::sigaction(signal, &previous, nullptr);
   });
+#ifdef NOTE2MD_KERNEL_SIGNALS
+  // The signals the C library keeps, with the return path it gives its own
+  // handlers (read back from SIGHUP's, set just above).
+  KernelAction library{};
+  if (kernelAction(SIGHUP, nullptr, &library) != 0) return;
+  const KernelAction kept{removePendingAndEnd, SA_RESETHAND | (library.flags & kRestorerFlag), library.restorer,
+                          endingMask()};
+  for (int signal = kFirstRealTime; signal < SIGRTMIN; ++signal) {
+    KernelAction previous{};
+    if (kernelAction(signal, nullptr, &previous) == 0 && previous.handler == SIG_DFL)
+      kernelAction(signal, &kept, nullptr);
+  }
+#endif
 }
 
 }  // namespace
@@ -74,6 +127,15 @@ void guardProcess() {
   std::set_terminate([] { ::_exit(1); });
 }
 
+#ifdef NOTE2MD_KERNEL_SIGNALS
+// The kernel's mask is the first word of the C library's sigset_t.
+SignalsHeld::SignalsHeld() : previous_{} {
+  const uint64_t held = endingMask();
+  ::syscall(SYS_rt_sigprocmask, SIG_BLOCK, &held, &previous_, sizeof held);
+}
+
+SignalsHeld::~SignalsHeld() { ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &previous_, nullptr, sizeof(uint64_t)); }
+#else
 SignalsHeld::SignalsHeld() {
   sigset_t held;
   sigemptyset(&held);
@@ -82,6 +144,7 @@ SignalsHeld::SignalsHeld() {
 }
 
 SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+#endif
 
 bool removeOnSignal(int folder, const char* name) {
   gPendingFolder = -1;
