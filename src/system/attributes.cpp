@@ -26,9 +26,10 @@ std::string reason(const std::string& what, int error) { return what + ": " + st
 bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS; }
 
 // The existing file, opened for its attributes only. One that may be written
-// but not read is opened through O_PATH where there is one (its attributes
-// then read through /proc), else for writing, which the caller may: it gives
-// the ACL, and the other attributes as far as the system lets them be read.
+// but not read is opened through O_PATH where there is one and /proc names
+// it (its attributes then read through /proc), else for writing, which the
+// caller may: it gives the ACL, and the other attributes as far as the
+// system lets them be read.
 struct Existing {
   Descriptor fd;
   std::string path;  // for the calls by path, when fd is an O_PATH descriptor
@@ -42,10 +43,13 @@ Existing openExisting(const Destination& destination) {
   if (old.fd.valid() || errno != EACCES) return old;
 #ifdef NOTE2MD_PATH_FILES
   old.fd = Descriptor(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-  if (old.fd.valid()) old.path = "/proc/self/fd/" + std::to_string(old.fd.get());
-#else
-  old.fd = Descriptor(::openat(folder, name, O_WRONLY | flags));
+  if (!old.fd.valid()) return old;
+  old.path = "/proc/self/fd/" + std::to_string(old.fd.get());
+  if (::faccessat(AT_FDCWD, old.path.c_str(), F_OK, 0) == 0) return old;
+  // No /proc here (a chroot, a bare container).
+  old.path.clear();
 #endif
+  old.fd = Descriptor(::openat(folder, name, O_WRONLY | flags));
   return old;
 }
 
@@ -89,48 +93,71 @@ int readAll(std::vector<char>& bytes, Read read) {
 }
 
 #ifdef __linux__
+// The ACL is an extended attribute here, carried after the others.
 constexpr char kAccessAcl[] = "system.posix_acl_access";
 
-// A default ACL of the folder gave the new file an ACL of its own; the old
-// file's, an extended attribute here, takes its place, or none.
-std::string clearAcl(int file, const Existing&) {
-  if (::fremovexattr(file, kAccessAcl) != 0 && errno != ENODATA && !unsupported(errno))
-    return reason("cannot set its access control list", errno);
-  return {};
+int readAcl(const Existing&, OldAttributes&) { return 0; }
+
+// A default ACL of the folder gave the new file an ACL of its own, which is
+// not the old file's.
+int clearAcl(int file) {
+  return ::fremovexattr(file, kAccessAcl) == 0 || errno == ENODATA || unsupported(errno) ? 0 : errno;
+}
+
+int setAcl(int file, const OldAttributes& old) {
+  if (!old.hasAcl) return 0;
+  return ::fsetxattr(file, kAccessAcl, old.acl.data(), old.acl.size(), 0) == 0 || unsupported(errno) ? 0 : errno;
 }
 #elif defined(__APPLE__)
-// Exactly the old file's ACL, or none: the folder's inheritable entries that
-// the new file was given are not the old file's, and widen or narrow it.
-std::string clearAcl(int file, const Existing& old) {
-  acl_t acl = ::acl_get_fd_np(old.fd.get(), ACL_TYPE_EXTENDED);
-  int result = 0;
-  if (acl != nullptr) {
-    result = ::acl_set_fd_np(file, acl, ACL_TYPE_EXTENDED);
-    const int error = errno;
-    ::acl_free(acl);
-    errno = error;
-  } else if (errno == ENOENT) {
-    filesec_t none = ::filesec_init();
-    if (none == nullptr) return reason("cannot set its access control list", errno);
-    ::filesec_set_property(none, FILESEC_ACL, _FILESEC_REMOVE_ACL);
-    result = ::fchmodx_np(file, none);
-    const int error = errno;
-    ::filesec_free(none);
-    errno = error;
-  } else if (!unsupported(errno)) {
-    return reason("cannot read its access control list", errno);
+constexpr char kAccessAcl[] = "";
+
+// The old file's ACL in its stored form, or none.
+int readAcl(const Existing& file, OldAttributes& old) {
+  acl_t acl = ::acl_get_fd_np(file.fd.get(), ACL_TYPE_EXTENDED);
+  if (acl == nullptr) return errno == ENOENT || unsupported(errno) ? 0 : errno;
+  const ssize_t size = ::acl_size(acl);
+  int error = 0;
+  if (size < 0) {
+    error = errno;
+  } else {
+    old.acl.resize(static_cast<std::size_t>(size));
+    if (::acl_copy_ext_native(old.acl.data(), acl, size) < 0) error = errno;
   }
-  if (result != 0 && !unsupported(errno)) return reason("cannot set its access control list", errno);
-  return {};
+  ::acl_free(acl);
+  old.hasAcl = error == 0;
+  return error;
+}
+
+// The folder's inheritable entries that the new file was given are not the
+// old file's: they widen or narrow it, and may deny the owner what follows.
+int clearAcl(int file) {
+  filesec_t none = ::filesec_init();
+  if (none == nullptr) return errno;
+  ::filesec_set_property(none, FILESEC_ACL, _FILESEC_REMOVE_ACL);
+  const int error = ::fchmodx_np(file, none) == 0 || unsupported(errno) ? 0 : errno;
+  ::filesec_free(none);
+  return error;
+}
+
+int setAcl(int file, const OldAttributes& old) {
+  if (!old.hasAcl) return 0;
+  acl_t acl = ::acl_copy_int_native(old.acl.data());
+  if (acl == nullptr) return errno;
+  const int error = ::acl_set_fd_np(file, acl, ACL_TYPE_EXTENDED) == 0 || unsupported(errno) ? 0 : errno;
+  ::acl_free(acl);
+  return error;
 }
 #else
-std::string clearAcl(int, const Existing&) { return {}; }
+constexpr char kAccessAcl[] = "";
+int readAcl(const Existing&, OldAttributes&) { return 0; }
+int clearAcl(int) { return 0; }
+int setAcl(int, const OldAttributes&) { return 0; }
 #endif
 
 #ifdef __APPLE__
-// What Finder shows besides: the hidden flag and the creation date. Never
-// the immutable or append-only flags, which would stop the write that
-// follows, nor the system's flags, which only root may set.
+// What Finder shows besides: the hidden flag, the no-backup flag and the
+// creation date. Never the immutable or append-only flags, which would stop
+// the write that follows, nor the system's flags, which only root may set.
 std::string carryFinderState(int file, const struct stat& old) {
   if (::fchflags(file, old.st_flags & (UF_HIDDEN | UF_NODUMP)) != 0 && !unsupported(errno))
     return reason("cannot carry over its flags", errno);
@@ -146,29 +173,42 @@ std::string carryFinderState(int file, const struct stat& old) {
 std::string carryFinderState(int, const struct stat&) { return {}; }
 #endif
 
-std::string carryExtendedAttributes(int file, const Destination& destination) {
-  const Existing old = openExisting(destination);
-  if (!old.fd.valid()) return reason("cannot read its attributes", errno);
-  if (std::string problem = clearAcl(file, old); !problem.empty()) return problem;
+}  // namespace
+
+bool readOldAttributes(const Destination& destination, OldAttributes& old, std::string& problem) {
+  // A file system that works by path (FUSE) may answer ENOENT for an open
+  // file whose name has gone: then it is gone.
+  auto failed = [&](const std::string& what, int error) {
+    if (error != ENOENT) problem = reason(what, error);
+    return error != ENOENT;
+  };
+  const Existing file = openExisting(destination);
+  if (!file.fd.valid()) return failed("cannot read its attributes", errno);
+  if (::fstat(file.fd.get(), &old.status) != 0) return failed("cannot read its attributes", errno);
+  // Another file took the name since the rules allowed this one.
+  if (old.status.st_dev != destination.status.st_dev || old.status.st_ino != destination.status.st_ino) return false;
+  if (int error = readAcl(file, old); error != 0) return failed("cannot read its access control list", error);
   std::vector<char> names;
-  int error = readAll(names, [&](char* list, std::size_t size) { return listNames(old, list, size); });
-  if (error != 0 && !unsupported(error)) return reason("cannot read its extended attributes", error);
+  int error = readAll(names, [&](char* list, std::size_t size) { return listNames(file, list, size); });
+  if (error != 0 && !unsupported(error)) return failed("cannot read its extended attributes", error);
   std::vector<char> value;
   for (const char* name = names.data(); name < names.data() + names.size(); name += std::strlen(name) + 1) {
     if (mustNotCarry(name)) continue;
-    error = readAll(value, [&](char* bytes, std::size_t size) { return getValue(old, name, bytes, size); });
+    error = readAll(value, [&](char* bytes, std::size_t size) { return getValue(file, name, bytes, size); });
 #ifdef ENOATTR
     if (error == ENOATTR) continue;  // gone since the list was read
 #endif
-    if (error == ENODATA) continue;
-    if (error == 0 && setValue(file, name, value) != 0) error = errno;
-    if (error != 0 && !unsupported(error))
-      return reason("cannot carry over the attribute \"" + std::string(name) + "\"", error);
+    if (error == ENODATA || unsupported(error)) continue;
+    if (error != 0) return failed("cannot carry over the attribute \"" + std::string(name) + "\"", error);
+    if (name == std::string_view(kAccessAcl)) {
+      old.hasAcl = true;
+      old.acl = value;
+    } else {
+      old.extended.emplace_back(name, value);
+    }
   }
-  return carryFinderState(file, destination.status);
+  return true;
 }
-
-}  // namespace
 
 bool mustNotCarry(std::string_view name) {
   // Never carried, because they belong to the old content or to the system:
@@ -189,8 +229,8 @@ bool mustNotCarry(std::string_view name) {
   return name.starts_with("com.apple.cs.");
 }
 
-std::string carryAttributes(int file, const Destination& destination) {
-  const struct stat& old = destination.status;
+std::string carryAttributes(int file, const OldAttributes& attributes) {
+  const struct stat& old = attributes.status;
   struct stat now {};
   if (::fstat(file, &now) != 0) return reason("cannot set its owner", errno);
   if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
@@ -202,11 +242,19 @@ std::string carryAttributes(int file, const Destination& destination) {
     }
     if (::fstat(file, &now) != 0) return reason("cannot set its owner", errno);
   }
-  if (std::string problem = carryExtendedAttributes(file, destination); !problem.empty()) return problem;
+  if (int error = clearAcl(file); error != 0) return reason("cannot set its access control list", error);
+  for (const auto& [name, value] : attributes.extended) {
+    if (setValue(file, name.c_str(), value) != 0 && !unsupported(errno))
+      return reason("cannot carry over the attribute \"" + name + "\"", errno);
+  }
+  if (std::string problem = carryFinderState(file, old); !problem.empty()) return problem;
+  // The ACL and the mode last: either may take away the right to set the
+  // rest (the old file's ACL may deny its owner writing, as its mode may).
+  if (int error = setAcl(file, attributes); error != 0) return reason("cannot set its access control list", error);
   // Never set-user-ID or set-group-ID: the new file may belong to someone
   // else than the old one, whose bits would then lend it their rights. The
-  // group's bits only where the group is still the old one. Set last, so
-  // that an ACL carried over cannot widen them again.
+  // group's bits only where the group is still the old one. Set after the
+  // ACL, so that the ACL cannot widen them again.
   mode_t mode = old.st_mode & 07777 & ~(S_ISUID | S_ISGID);
   if (now.st_gid != old.st_gid) mode &= ~S_IRWXG;
   if (::fchmod(file, mode) == 0) return {};

@@ -3,17 +3,37 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include "system/destination.hpp"
 
 namespace note2md::system {
 
+// The existing file's attributes, read before the new file is made.
+struct OldAttributes {
+  struct stat status {};
+  std::vector<std::pair<std::string, std::vector<char>>> extended;  // those that go on, the ACL aside
+  bool hasAcl = false;
+  std::vector<char> acl;  // as the system stores it: an extended attribute on Linux
+};
+
+// Reads what the existing destination hands on. Returns false when it has
+// gone meanwhile (or a file other than the one the rules allowed stands
+// there now): it is a new file again. Returns true with `problem` set when
+// something cannot be read, as it would be lost.
+bool readOldAttributes(const Destination& destination, OldAttributes& old, std::string& problem);
+
 // Gives the new file `file` the owner, group, permission bits, access control
-// list and extended attributes of the existing destination, never wider:
-// never set-user-ID or set-group-ID, no group permissions when the group
-// cannot be kept, no file capabilities. Returns an empty string or why the
-// attributes could not all be carried; the file is then not to be used.
-std::string carryAttributes(int file, const Destination& destination);
+// list and extended attributes of the old one, never wider: never
+// set-user-ID or set-group-ID, no group permissions when the group cannot be
+// kept, no file capabilities. The extended attributes, flags and dates go
+// first, the ACL and the mode last, as these may take away the right to set
+// the others. Returns an empty string or why the attributes could not all be
+// carried; the file is then not to be used.
+std::string carryAttributes(int file, const OldAttributes& old);
 
 // Whether an extended attribute stays behind: one that belongs to the old
 // content (a program's capabilities, integrity records, a code signature,

@@ -177,29 +177,32 @@ std::string storedName(int folder, const std::string& name) {
   return name;
 }
 
-}  // namespace
-
-void mayReplace(const Destination& destination, const std::string& path) {
+// Whether the existing file may be replaced: false when it has gone
+// meanwhile. Throws when a rule refuses it.
+bool mayReplace(const Destination& destination, const std::string& path) {
   const struct stat& file = destination.status;
+  const struct stat& folder = destination.folderStatus;
+  const uid_t caller = ::geteuid();
   // The kernel's rule for files in shared sticky folders (protected_regular),
   // whatever the system's setting: another user's file there is not written,
   // not even by root, lest it hand the text to that user.
-  if (isSharedSticky(destination.folderStatus) && file.st_uid != ::geteuid() &&
-      file.st_uid != destination.folderStatus.st_uid)
+  if (isSharedSticky(folder) && file.st_uid != caller && file.st_uid != folder.st_uid)
     throwFileError(Access::write, path, "not replacing a file that another user owns in a shared sticky folder");
   // Only where ">" could write: root may, anyone else needs write permission.
-  if (::faccessat(destination.folder.get(), destination.name.c_str(), W_OK, AT_EACCESS) != 0)
+  if (::faccessat(destination.folder.get(), destination.name.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (errno == ENOENT) return false;
     throwFileError(Access::write, path, errno);
+  }
+  return true;
 }
 
-namespace {
-
 // The destination exists as `status`: may it be replaced, and by what name?
-void existing(Destination& destination, const struct stat& status, const std::string& path) {
-  destination.exists = true;
+// False when it has gone meanwhile: then it is a new file again.
+bool existing(Destination& destination, const struct stat& status, const std::string& path) {
   destination.status = status;
-  mayReplace(destination, path);
-  destination.name = storedName(destination.folder.get(), destination.name);
+  destination.exists = mayReplace(destination, path);
+  if (destination.exists) destination.name = storedName(destination.folder.get(), destination.name);
+  return destination.exists;
 }
 
 }  // namespace
@@ -210,13 +213,12 @@ Destination findDestination(const std::string& path) {
   return destination;
 }
 
-bool appeared(Destination& destination, const std::string& path) {
+Found lookAgain(Destination& destination, const std::string& path) {
   struct stat status {};
-  if (::fstatat(destination.folder.get(), destination.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-      !S_ISREG(status.st_mode))
-    return false;
-  existing(destination, status, path);
-  return true;
+  if (::fstatat(destination.folder.get(), destination.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? Found::nothing : Found::other;
+  if (!S_ISREG(status.st_mode)) return Found::other;
+  return existing(destination, status, path) ? Found::replaceable : Found::nothing;
 }
 
 }  // namespace note2md::system

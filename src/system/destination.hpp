@@ -23,18 +23,16 @@ struct Destination {
 // Follows `path` as the shell's ">" does (links to the file they name, which
 // need not exist yet), with the rule of sticky shared folders applied at
 // every link. Throws FileError for "write" when the path cannot lead to a
-// regular file that may be written.
+// regular file that may be written. A file that vanishes while it is looked
+// at is a new file again.
 Destination findDestination(const std::string& path);
 
-// Whether an existing file may be replaced: in a shared sticky folder only
-// the caller's or the folder owner's, and only with write permission (root
-// has it). Throws FileError for "write" otherwise.
-void mayReplace(const Destination& destination, const std::string& path);
-
-// A new destination that a regular file has taken meanwhile (two runs that
-// write the same new file): true when that file may be replaced, as ">"
-// would truncate it, false when something else stands there now. Throws as
-// mayReplace does.
-bool appeared(Destination& destination, const std::string& path);
+// What stands at a new destination's name when a run finds it taken (two
+// runs that write the same new file): nothing any more (the other run's
+// file systems replace a name in two steps), a regular file that may be
+// replaced, as ">" would truncate it, or something else. Throws FileError
+// for "write" when the rules for an existing file refuse it.
+enum class Found { nothing, replaceable, other };
+Found lookAgain(Destination& destination, const std::string& path);
 
 }  // namespace note2md::system

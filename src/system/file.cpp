@@ -88,27 +88,65 @@ int flushFolder(int folder, int file) {
 
 }  // namespace
 
-void writeFileAtomically(const std::string& path, std::string_view data) {
-  Destination destination = findDestination(path);
-  // A new file gets what ">" gives it (the umask, or the folder's default
-  // ACL); a replacement starts private and then takes the old file's.
-  PendingFile file(destination.folder.get(), destination.exists ? 0600 : 0666, path);
+namespace {
+
+// Puts the text in place through one pending file (see PendingFile): 0 or
+// the errno that stopped it. Sets `unnameable` when an unnamed file could
+// not be named, for another try with a named one.
+int putInPlace(Destination& destination, const OldAttributes& old, std::string_view data, bool named,
+               const std::string& path, bool& unnameable) {
+  PendingFile file(destination.folder.get(), destination.exists, named, path);
+  auto fail = [&](const std::string& reason) {
+    // Nothing is left silently: an auxiliary file that stays is named.
+    std::string left;
+    if (const int error = file.discard(left); error != 0)
+      throwFileError(Access::write, path,
+                     reason + "; its auxiliary file \"" + left + "\" could not be removed: " + std::strerror(error));
+    throwFileError(Access::write, path, reason);
+  };
   if (destination.exists) {
-    std::string problem = carryAttributes(file.fd(), destination);
-    if (!problem.empty()) throwFileError(Access::write, path, problem);
+    if (std::string problem = carryAttributes(file.fd(), old); !problem.empty()) fail(problem);
   }
   int error = writeAll(file.fd(), data);
   if (error == 0) error = flush(file.fd(), Flush::ordered);
   if (error == 0) error = file.commit(destination.name, destination.exists);
   // Another run wrote the same new file meanwhile: this text replaces it, as
-  // a second ">" would, where that file may be replaced.
-  if (error == EEXIST && !destination.exists && appeared(destination, path))
-    error = file.commit(destination.name, true);
-  if (error != 0) throwFileError(Access::write, path, error);
+  // a second ">" would, where that file may be replaced; a name that was
+  // taken and is free again is a new file again.
+  for (int tries = 0; error == EEXIST && !destination.exists && tries < 100; ++tries) {
+    const Found found = lookAgain(destination, path);
+    if (found == Found::other) break;
+    error = file.commit(destination.name, found == Found::replaceable);
+  }
+  if (error != 0) {
+    unnameable = file.unnameable();
+    if (unnameable) return error;
+    fail(std::strerror(error));
+  }
   if ((error = flushFolder(destination.folder.get(), file.fd())) != 0)
     throwFileError(Access::write, path,
                    std::string("the new file is in place, but its folder could not be flushed to disk: ") +
                        std::strerror(error));
+  return 0;
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view data) {
+  Destination destination = findDestination(path);
+  // What the old file hands on is read before the new file is made: a file
+  // gone meanwhile (another run replacing it in two steps) is a new one.
+  OldAttributes old;
+  if (destination.exists) {
+    std::string problem;
+    destination.exists = readOldAttributes(destination, old, problem);
+    if (!problem.empty()) throwFileError(Access::write, path, problem);
+  }
+  bool unnameable = false;
+  putInPlace(destination, old, data, false, path, unnameable);
+  // Without /proc, only a privileged process may name an unnamed file on
+  // Linux before 6.10: the text goes through a named file then.
+  if (unnameable) putInPlace(destination, old, data, true, path, unnameable);
 }
 
 }  // namespace note2md::system

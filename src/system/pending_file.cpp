@@ -5,8 +5,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <cstdio>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,16 +62,43 @@ int renameExclusive(int folder, const char* from, const char* to) {
   return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;
 }
 
+// What keeps every name in the folder where it is, or nullptr.
+const char* folderLock(int folder) {
+#if defined(__linux__) && defined(STATX_ATTR_APPEND)
+  struct statx status {};
+  if (::statx(folder, "", AT_EMPTY_PATH, 0, &status) != 0) return nullptr;
+  const auto flags = status.stx_attributes & status.stx_attributes_mask;
+  if (flags & STATX_ATTR_IMMUTABLE) return "immutable: nothing in it can be created, renamed or removed";
+  if (flags & STATX_ATTR_APPEND) return "append-only: nothing in it can be renamed or removed";
+#elif defined(__APPLE__)
+  struct stat status {};
+  if (::fstat(folder, &status) != 0) return nullptr;
+  if (status.st_flags & (UF_IMMUTABLE | SF_IMMUTABLE)) return "immutable: nothing in it can be created, renamed or removed";
+  if (status.st_flags & (UF_APPEND | SF_APPEND)) return "append-only: nothing in it can be renamed or removed";
+#else
+  (void)folder;
+#endif
+  return nullptr;
+}
+
 }  // namespace
 
-PendingFile::PendingFile(int folder, mode_t mode, const std::string& path) : folder_(folder) {
+PendingFile::PendingFile(int folder, bool replacing, bool named, const std::string& path)
+    : folder_(folder), path_(path) {
+  // A replacement starts private and then takes the old file's attributes.
+  const mode_t mode = replacing ? 0600 : 0666;
   int error = EOPNOTSUPP;
 #ifdef NOTE2MD_UNNAMED_FILES
-  file_ = Descriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
-  if (file_.valid()) return;
-  error = errno;
+  if (!named) {
+    file_ = Descriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (file_.valid()) return;
+    error = errno;
+  }
+#else
+  (void)named;
 #endif
   if (unnamedUnsupported(error)) {
+    refuseLockedFolder(replacing);
     // Created and registered as one step, so that a signal cannot leave it.
     for (int tries = 0; tries < 100 && !file_.valid(); ++tries) {
       SignalsHeld held;
@@ -88,34 +113,51 @@ PendingFile::PendingFile(int folder, mode_t mode, const std::string& path) : fol
       }
     }
   }
+  if (file_.valid()) return;
+  if (error == EPERM) refuseLockedFolder(replacing);
   // The folder is at fault here, not the file, which may well be writable.
-  if (!file_.valid())
-    throwFileError(Access::write, path, std::string("cannot create a file in its folder: ") + std::strerror(error));
+  throwFileError(Access::write, path, std::string("cannot create a file in its folder: ") + std::strerror(error));
 }
 
 PendingFile::~PendingFile() {
-  if (committed_ || name_.empty()) return;
-  SignalsHeld held;
-  removeName();
+  std::string left;
+  discard(left);
 }
 
-void PendingFile::removeName() {
-  ::unlinkat(folder_, name_.c_str(), 0);
+int PendingFile::discard(std::string& left) {
+  if (committed_ || name_.empty()) return 0;
+  SignalsHeld held;
+  const int error = ::unlinkat(folder_, name_.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+  if (error != 0) left = name_;
   removeOnSignal(-1, nullptr);
   name_.clear();
+  return error;
+}
+
+void PendingFile::refuseLockedFolder(bool replace) const {
+  if (const char* lock = folderLock(folder_)) {
+    std::string reason = std::string("its folder is ") + lock;
+    if (replace) reason += " (\">\" would write into the file in place)";
+    throwFileError(Access::write, path_, reason);
+  }
 }
 
 #ifdef NOTE2MD_UNNAMED_FILES
 // Gives the unnamed file `name` through /proc, as open(2) shows: any process
 // may link its own O_TMPFILE file that way, while linking the descriptor
-// itself (AT_EMPTY_PATH, where /proc is missing) needs a privilege.
+// itself (AT_EMPTY_PATH, where /proc is missing) needs a privilege before
+// Linux 6.10.
 int PendingFile::link(const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
   if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
 #ifdef AT_EMPTY_PATH
   if (errno == ENOENT && ::linkat(file_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
-#endif
+  const int error = errno;
+  unnameable_ = error == ENOENT && ::faccessat(AT_FDCWD, self.c_str(), F_OK, 0) != 0;
+  return error;
+#else
   return errno;
+#endif
 }
 
 // An auxiliary name for the unnamed file, for a rename over the destination.
@@ -145,6 +187,7 @@ int PendingFile::commit(const std::string& name, bool replace) {
   // An unnamed file appears whole under a new name in one step; to replace a
   // file it first takes an auxiliary name, for the rename.
   if (name_.empty()) {
+    if (replace) refuseLockedFolder(true);
     error = replace ? nameIt() : link(name);
     if (error != 0 || !replace) {
       committed_ = error == 0;

@@ -10,35 +10,66 @@ permissions() {
   need setfacl acl
   need getfattr attr
   touch probe && setfacl -m u:1005:r probe 2>/dev/null || { echo "SKIP: this file system has no ACLs"; exit 77; }
-  mkdir u sg outer outer/inner dropbox && chown 1001:1001 u outer/inner && chown 0:2000 sg && chmod 2775 sg
+  mkdir u sg outer outer/inner dropbox shared && chown 1001:1001 u outer/inner && chown 0:2000 sg && chmod 2775 sg
   # Folders that may be searched but not read, as ">" may write there.
-  chmod 711 outer && chmod 733 dropbox
+  chmod 711 outer && chmod 733 dropbox && chmod 777 shared
   # user, path, the existing file's mode and owner:group (- - for none), an
-  # extended attribute it has (- for none), the status, and the mode and
-  # owner:group after; a failure says "Permission denied" unless the row
-  # says otherwise after a "|".
+  # ACL entry and an extended attribute it has (- for none), the status, and
+  # the mode and owner:group after; a failure says "Permission denied"
+  # unless the row says otherwise after a "|".
   while IFS='|' read -r row reason; do
-    read -r user path mode owner attribute want_status want_mode want_owner <<<"$row"
+    read -r user path mode owner acl attribute want_status want_mode want_owner <<<"$row"
     umask 022
     [ "$mode" = - ] || { echo previous >"$path" && chmod "$mode" "$path" && chown "$owner" "$path"; }
+    [ "$acl" = - ] || setfacl -m "$acl" "$path"
     [ "$attribute" = - ] || setfattr -n "$attribute" -v exporter "$path"
     convert as_user "$user" -- note.txt "$path" ""
     [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": ${reason:-Permission denied}"
     expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
       "$status $out $(mode_owner "$path")"
   done <<'TABLE'
-0    new.md              -    -           -           0 644 0:0
-0    kept.md             640  65534:65534 -           0 640 65534:65534
-0    setid.md            6755 0:0         -           0 755 0:0
-0    sg/root.md          644  0:0         -           0 644 0:0
-1001 u/p.md              640  1001:2000   -           0 600 1001:1001
-1001 u/ro.md             444  1001:1001   -           1 444 1001:1001
-1001 u/wo.md             200  1001:1001   -           0 200 1001:1001
-1001 u/wox.md            200  1001:1001   user.origin 1 200 1001:1001|cannot carry over the attribute "user.origin": Permission denied
-1001 u/other.md          644  1003:1003   -           1 644 1003:1003
-1001 outer/inner/new.md  -    -           -           0 644 1001:1001
-1001 dropbox/new.md      -    -           -           0 644 1001:1001
+0    new.md              -    -           -          -           0 644 0:0
+0    kept.md             640  65534:65534 -          -           0 640 65534:65534
+0    setid.md            6755 0:0         -          -           0 755 0:0
+0    sg/root.md          644  0:0         -          -           0 644 0:0
+1001 u/p.md              640  1001:2000   -          -           0 600 1001:1001
+1001 u/ro.md             444  1001:1001   -          -           1 444 1001:1001
+1001 u/wo.md             200  1001:1001   -          -           0 200 1001:1001
+1001 u/wox.md            200  1001:1001   -          user.origin 1 200 1001:1001|cannot carry over the attribute "user.origin": Permission denied
+1001 u/other.md          644  1003:1003   -          -           1 644 1003:1003
+1001 outer/inner/new.md  -    -           -          -           0 644 1001:1001
+1001 dropbox/new.md      -    -           -          -           0 644 1001:1001
+1002 shared/acl.md       444  1001:1001   u:1002:rw  user.origin 0 404 1002:1002
 TABLE
+
+  # Folders where no name can be renamed or removed: refused before anything
+  # is named there, so nothing stays; a new file in an append-only folder is
+  # named at once where it is made unnamed. folder flag | file | status
+  mkdir locked && echo previous >locked/old.md
+  if ! chattr +a locked 2>/dev/null; then
+    echo "this file system has no folder flags: the locked folders are left out"
+  else
+    chattr -a locked
+    pending_openat locked/new.md && rm locked/new.md
+    while read -r flag file; do
+      chattr "+$flag" locked
+      convert -- note.txt "locked/$file" ""
+      chattr "-$flag" locked
+      case $flag:$file:$unnamed in
+      a:new.md:yes) want=$record ;;
+      a:*) want="Error: cannot write \"locked/$file\": its folder is append-only: nothing in it can be renamed or removed" ;;
+      i:*) want="Error: cannot write \"locked/$file\": its folder is immutable: nothing in it can be created, renamed or removed" ;;
+      esac
+      [ "$file" = old.md ] && want+=' (">" would write into the file in place)'
+      expect "folder +$flag, $file" "$want 0" "$out $(leftovers)"
+      rm -f locked/new.md
+    done <<'TABLE'
+a old.md
+a new.md
+i old.md
+i new.md
+TABLE
+  fi
 
   # An ACL and extended attributes go on to the new file as they were.
   echo previous >acl.md
@@ -154,8 +185,8 @@ TABLE
 }
 
 # The number of the openat call that makes the new file ($openat) for the
-# output PATH (out.md if none), and whether that file is unnamed ($unnamed:
-# O_TMPFILE) or named.
+# output PATH (out.md if none) as it stands (new or existing), and whether
+# that file is unnamed ($unnamed: O_TMPFILE) or named.
 pending_openat() {
   strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt "${1:-out.md}" "" >/dev/null || {
     echo "FAIL: the traced run failed"
@@ -194,6 +225,7 @@ start_held() {
 signals() {
   need strace
   need pgrep procps
+  echo previous >out.md
   pending_openat
   # signal | what makes the new text: unnamed (O_TMPFILE, where the program
   # makes one), or named (forced where it does); "ignored": named, and the
@@ -274,6 +306,21 @@ races() {
         "$status $(cat held.out) $(head -1 "$path") $(leftovers)"
     done <<<"$rows"
   done
+  # A destination that vanishes after it was seen (FUSE file systems replace
+  # a name in two steps) is a new file again: the run is held at its access
+  # check, the only call it stops at, while the file is removed.
+  echo previous >gone.md
+  strace -f -qq -o /dev/null --seccomp-bpf -e trace=faccessat2 -e inject=faccessat2:delay_enter=1000000 \
+    "$NOTE2MD" note.txt gone.md "" >held.out 2>&1 &
+  tracer=$!
+  local tries
+  for tries in $(seq 500); do
+    pid=$(pgrep -P "$tracer") && grep -q 'tracing stop' "/proc/$pid/status" && break
+    sleep 0.01
+  done
+  rm gone.md
+  wait "$tracer"
+  expect "a destination gone while held" "0 $record Title 0" "$? $(cat held.out) $(head -1 gone.md) $(leftovers)"
 }
 
 # The new name reaches the disk: the folder is flushed after the rename, or
@@ -335,6 +382,7 @@ errors() {
   # text without the record that could not be printed; never anything left.
   local call when start
   # The dynamic loader's own calls come before the program's.
+  echo previous >out.md
   strace -qq -o trace.log "$NOTE2MD" note.txt out.md H >/dev/null
   for call in openat newfstatat fstatfs faccessat2 fchmod flistxattr fremovexattr write fsync linkat renameat; do
     start=$(sed '/^openat.*"note.txt"/q' trace.log | grep -c "^$call(")
@@ -370,6 +418,17 @@ TABLE
     convert strace -qq -o /dev/null -e "inject=openat:error=EEXIST:when=$openat" -- note.txt out.md ""
     expect "a taken auxiliary name" "$record Title 0" "$out $(head -1 out.md) $(leftovers)"
   fi
+  # An auxiliary file that cannot be removed is named in the error line (a
+  # named file, where the program makes unnamed ones).
+  local named=()
+  [ "$unnamed" = yes ] && named=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+  convert strace -qq -o /dev/null ${named[@]+"${named[@]}"} -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM \
+    -- note.txt out.md ""
+  left=$(find . -name '.note2md-*' | sed 's|^\./||')
+  expect "an auxiliary file left" \
+    "Error: cannot write \"out.md\": Input/output error; its auxiliary file \"$left\" could not be removed: Operation not permitted 1" \
+    "$out $(leftovers)"
+  rm -f .note2md-*
 }
 
 # Where people export to: FAT on a USB stick, here through FUSE, which has no
@@ -384,11 +443,22 @@ filesystems() {
     # its options and its leak check need /proc
     echo "a sanitizer build cannot run without /proc: those runs are left out"
   else
-    echo previous >old.md
-    for path in new.md old.md; do
-      convert unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"' -- note.txt "$path" H
-      expect "without /proc: $path" "$record # Title 0" "$out $(head -1 "$path") $(leftovers)"
-    done
+    mkdir np && chown 1001 np
+    # user | the output | its mode beforehand (- for none) | a fault: linking
+    # a descriptor refused, as before Linux 6.10 for all but root
+    while read -r user path mode fault; do
+      [ "$mode" = - ] || { echo previous >"$path" && chown "$user" "$path" && chmod "$mode" "$path"; }
+      local run=(setpriv --reuid "$user" --regid "$user" --clear-groups)
+      [ "$fault" = - ] || { command -v strace >/dev/null || continue; run+=(strace -qq -o /dev/null -e "inject=$fault"); }
+      convert unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"' "${run[@]}" \
+        -- note.txt "$path" H
+      expect "without /proc: $path as $user" "$record # Title 0" "$out $(head -1 "$path") $(leftovers)"
+    done <<'TABLE'
+0    np/new.md  -   -
+0    np/old.md  644 -
+1001 np/wo.md   200 -
+1001 np/late.md -   linkat:error=ENOENT:when=2
+TABLE
   fi
   need fusefat fusefat
   need mkfs.vfat dosfstools
@@ -405,6 +475,17 @@ note.txt      fat/new.md   # Title
 note.txt      fat/old.md   # Title
 fat/self.txt  fat/self.txt # Title
 TABLE
+  # Six runs at once write one name, new and then existing: FAT replaces a
+  # name in two steps, so a run may find it gone after it saw it.
+  local round i failed=0
+  for round in $(seq 20); do
+    rm -f fat/par.md
+    [ "$round" -gt 10 ] && echo previous >fat/par.md
+    for i in 1 2 3 4 5 6; do "$NOTE2MD" note.txt fat/par.md H >"par.$i" || echo "$round: $(cat "par.$i")" >>par.failed & done
+    wait
+  done
+  [ -f par.failed ] && failed=$(wc -l <par.failed) && head -3 par.failed
+  expect "FAT: 120 parallel runs, failed and left" "0 0" "$((failed)) $(leftovers)"
 }
 
 # What only macOS has, which its hosted jobs run: its own ACLs, attributes
