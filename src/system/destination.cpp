@@ -193,6 +193,12 @@ bool mayReplace(const Destination& destination, const std::string& path) {
     if (errno == ENOENT) return false;
     throwFileError(Access::write, path, errno);
   }
+  // In any sticky folder the kernel lets a name be replaced only by the
+  // file's owner, the folder's owner or root, where ">" would still write
+  // into the file: refused before the text is written, and said so.
+  if ((folder.st_mode & S_ISVTX) && caller != 0 && file.st_uid != caller && folder.st_uid != caller)
+    throwFileError(Access::write, path,
+                   "cannot replace a file that another user owns in a sticky folder (\">\" would write into it in place)");
   return true;
 }
 

@@ -161,26 +161,33 @@ sticky() {
   need root
   # A folder like /tmp, owned by 65534: links and files of the caller and
   # of the folder's owner are used, a third user's are not.
-  mkdir st victim && chmod 1777 st && chown 65534:65534 st
-  # owner of the link or file | what | expected reason, or - for success
-  while IFS='|' read -r owner what reason; do
-    rm -rf st/* && echo precious >victim/v.md
+  mkdir st victim && chown 65534:2000 st
+  # In any sticky folder a name is replaced only by the file's owner, the
+  # folder's owner or root, though ">" may write into the file: "group" is a
+  # file of 1003 in a folder of mode 1770 of group 2000.
+  # owner of the link or file | what | writer uid:gid | expected reason, or - for success
+  while IFS='|' read -r owner what writer reason; do
+    rm -rf st/* && echo precious >victim/v.md && chmod 1777 st
     case $what in
     last) ln -s ../victim/v.md st/out.md && path=st/out.md ;;
     middle) ln -s ../victim st/dir && path=st/dir/v.md ;;
-    file) echo precious >st/out.md && path=st/out.md && chmod 600 st/out.md ;;
+    file) echo precious >st/out.md && path=st/out.md && chmod 666 st/out.md ;;
+    group) echo precious >st/out.md && path=st/out.md && chmod 664 st/out.md && chmod 1770 st ;;
     esac
-    chown -h "$owner:$owner" st/*
-    convert -- note.txt "$path" ""
+    chown -h "$owner" st/*
+    convert setpriv --reuid "${writer%:*}" --regid "${writer#*:}" --clear-groups -- note.txt "$path" ""
     [ "$reason" = - ] && want="$record Title" || want="Error: cannot write \"$path\": $reason precious"
-    expect "sticky, $what of $owner" "$want" "$out $(head -1 "$path")"
+    expect "sticky, $what of $owner by $writer" "$want" "$out $(head -1 "$path")"
   done <<'TABLE'
-0|last|-
-65534|last|-
-65533|last|not following a symbolic link that another user owns in a shared sticky folder
-65533|middle|not following a symbolic link that another user owns in a shared sticky folder
-65534|file|-
-65533|file|not replacing a file that another user owns in a shared sticky folder
+0:0|last|0:0|-
+65534:65534|last|0:0|-
+65533:65533|last|0:0|not following a symbolic link that another user owns in a shared sticky folder
+65533:65533|middle|0:0|not following a symbolic link that another user owns in a shared sticky folder
+65534:65534|file|0:0|-
+65533:65533|file|0:0|not replacing a file that another user owns in a shared sticky folder
+65534:65534|file|65533:65533|cannot replace a file that another user owns in a sticky folder (">" would write into it in place)
+1003:2000|group|65533:2000|cannot replace a file that another user owns in a sticky folder (">" would write into it in place)
+1003:2000|group|1003:2000|-
 TABLE
 }
 
