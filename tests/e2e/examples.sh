@@ -11,7 +11,7 @@ for note in "$examples"/*.txt; do
   expect "$note: record" "0:$(cat "$base.record")" "$status:$out"
   cmp -s out.md "$base.md" || expect "$note: Markdown" "$(cat "$base.md")" "$(cat out.md)"
 done
-expect "six examples or more" yes "$([ "$(ls "$examples"/*.txt | wc -l)" -ge 6 ] && echo yes)"
+expect "six examples or more" yes "$([ "$(ls "$examples"/*.txt | count_lines)" -ge 6 ] && echo yes)"
 
 need cmark-gfm cmark-gfm cmark-gfm
 for note in "$examples"/*.txt; do

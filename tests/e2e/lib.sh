@@ -56,8 +56,13 @@ expect() {
 record='{tagList:{}, createdDate:"", updatedDate:"", name:"Title  body"}'
 
 as_user() { local id=$1; shift; setpriv --reuid "$id" --regid "$id" --clear-groups "$@"; }
-mode_owner() { stat -c '%a %u:%g' "$1"; }
-leftovers() { find . -name '.note2md-*' | wc -l; }
+# file_stat GNU-FORMAT BSD-FORMAT FILE: stat's formats differ on macOS.
+file_stat() { stat -c "$1" "$3" 2>/dev/null || stat -f "$2" "$3"; }
+mode_owner() { file_stat '%a %u:%g' '%Lp %u:%g' "$1"; }
+# The number of lines on standard input, without the blanks before it that
+# macOS's wc prints.
+count_lines() { awk 'END { print NR }'; }
+leftovers() { find . -name '.note2md-*' | count_lines; }
 
 finish() {
   echo "$checks checks, $failures failed"
