@@ -12,6 +12,7 @@
 #ifdef __APPLE__
 #include <sys/acl.h>
 #include <sys/attr.h>
+#include <xattr_flags.h>
 #endif
 
 #include "system/descriptor.hpp"
@@ -226,7 +227,16 @@ bool mustNotCarry(std::string_view name) {
     if (name == never) return true;
   }
   // The code signature of the old content.
-  return name.starts_with("com.apple.cs.");
+  if (name.starts_with("com.apple.cs.")) return true;
+#ifdef __APPLE__
+  // What Apple's own safe save drops: attributes that describe the old
+  // content (its text encoding, its resource fork, Finder's information),
+  // those kept only for backups, and any whose name says so with a flags
+  // suffix ("#C", "#N", "#B").
+  return !::xattr_preserve_for_intent(std::string(name).c_str(), XATTR_OPERATION_INTENT_SAVE);
+#else
+  return false;
+#endif
 }
 
 std::string carryAttributes(int file, const OldAttributes& attributes) {

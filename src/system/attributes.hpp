@@ -37,7 +37,8 @@ std::string carryAttributes(int file, const OldAttributes& old);
 
 // Whether an extended attribute stays behind: one that belongs to the old
 // content (a program's capabilities, integrity records, a code signature,
-// the quarantine of a download) or that only the system may set.
+// the quarantine of a download) or that only the system may set, and on
+// macOS whatever its safe save drops.
 bool mustNotCarry(std::string_view name);
 
 }  // namespace note2md::system

@@ -511,16 +511,18 @@ macos() {
     convert -- note.txt "inherit/$name.md" ""
     expect "ACL of $name.md" "$record $before" "$out $(ls -le "inherit/$name.md" | sed 1d)"
   done
-  # Attributes go on, but not those of the old content or of the system;
-  # the hidden flag and the creation date stay.
+  # Attributes go on, but not those of the old content or of the system,
+  # nor what Apple's safe save drops (the old text's encoding); the hidden
+  # flag and the creation date stay.
   echo previous >kept.md && xattr -w com.example.tag blue kept.md && xattr -w com.apple.quarantine '0081;0;x;' kept.md
+  xattr -w com.apple.TextEncoding 'MACINTOSH;0' kept.md
   chflags hidden kept.md && touch -t 202001020304 kept.md
   local born
   born=$(stat -f %B kept.md)
   convert -- note.txt kept.md ""
-  expect "attributes, flag and date" "$record blue none hidden $born" \
+  expect "attributes, flag and date" "$record blue none none hidden $born" \
     "$out $(xattr -p com.example.tag kept.md) $(xattr -p com.apple.quarantine kept.md 2>/dev/null || echo none) \
-$(stat -f %Sf kept.md) $(stat -f %B kept.md)"
+$(xattr -p com.apple.TextEncoding kept.md 2>/dev/null || echo none) $(stat -f %Sf kept.md) $(stat -f %B kept.md)"
   # APFS refuses a name that is not UTF-8 when a file is made.
   convert -- note.txt $'bad\xFF.md' ""
   expect "a name that is not UTF-8" "Error: cannot write \"bad\\xFF.md\": Illegal byte sequence 0" "$out $(leftovers)"
