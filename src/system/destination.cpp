@@ -32,7 +32,7 @@ constexpr int kMaxLinks = 32;
 constexpr int kMaxLinks = 40;
 #endif
 
-// Folders of /proc (of /dev on macOS, where /dev/fd/N is the descriptor's
+// Folders of /proc (/dev/fd on macOS, where /dev/fd/N is the descriptor's
 // file or folder itself) lead to open descriptors: the text of their links
 // is no path to the file ("(deleted)", "pipe:[…]"), and a folder reached
 // through them is any folder at all. The walk never enters one.
@@ -41,9 +41,15 @@ bool holdsDescriptors(int folder) {
   struct statfs system {};
   return ::fstatfs(folder, &system) == 0 && system.f_type == 0x9fa0;  // PROC_SUPER_MAGIC
 #elif defined(__APPLE__)
+  // Only /dev/fd itself: the rest of /dev holds devices, which are no
+  // regular files, and links into /dev/fd, which are followed there.
   struct statfs system {};
-  return ::fstatfs(folder, &system) == 0 &&
-         (std::strcmp(system.f_fstypename, "devfs") == 0 || std::strcmp(system.f_fstypename, "fdesc") == 0);
+  if (::fstatfs(folder, &system) != 0) return false;
+  if (std::strcmp(system.f_fstypename, "fdesc") == 0) return true;
+  if (std::strcmp(system.f_fstypename, "devfs") != 0) return false;
+  struct stat here {}, descriptors {};
+  return ::fstat(folder, &here) == 0 && ::stat("/dev/fd", &descriptors) == 0 && here.st_dev == descriptors.st_dev &&
+         here.st_ino == descriptors.st_ino;
 #else
   (void)folder;
   return false;
@@ -156,7 +162,10 @@ class Walk {
 
 // On a volume that ignores case or Unicode normalisation, the name as the
 // folder stores it, so that replacing "Out.md" keeps "out.md" as ">" does.
-std::string storedName(int folder, const std::string& name) {
+// Not for a file with other hard links, whose stored name may be another
+// link's.
+std::string storedName(int folder, const std::string& name, const struct stat& file) {
+  if (file.st_nlink > 1) return name;
 #ifdef __APPLE__
   struct Reply {
     uint32_t length;
@@ -207,7 +216,7 @@ bool mayReplace(const Destination& destination, const std::string& path) {
 bool existing(Destination& destination, const struct stat& status, const std::string& path) {
   destination.status = status;
   destination.exists = mayReplace(destination, path);
-  if (destination.exists) destination.name = storedName(destination.folder.get(), destination.name);
+  if (destination.exists) destination.name = storedName(destination.folder.get(), destination.name, status);
   return destination.exists;
 }
 

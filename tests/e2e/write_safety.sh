@@ -143,6 +143,7 @@ links() {
 a.md|Too many levels of symbolic links
 c0|Too many levels of symbolic links
 fifo|not a regular file
+/dev/null|not a regular file
 sub|Is a directory
 new.md/|Is a directory
 note.txt/|Not a directory
@@ -523,6 +524,11 @@ macos() {
   expect "attributes, flag and date" "$record blue none none hidden $born" \
     "$out $(xattr -p com.example.tag kept.md) $(xattr -p com.apple.quarantine kept.md 2>/dev/null || echo none) \
 $(xattr -p com.apple.TextEncoding kept.md 2>/dev/null || echo none) $(stat -f %Sf kept.md) $(stat -f %B kept.md)"
+  # A file with two hard links: the name given is replaced, the other keeps
+  # the old text (the volume's stored name may be the other link's).
+  echo previous >one.md && ln one.md two.md
+  convert -- note.txt two.md ""
+  expect "the second of two hard links" "$record Title previous" "$out $(head -1 two.md) $(cat one.md)"
   # APFS refuses a name that is not UTF-8 when a file is made.
   convert -- note.txt $'bad\xFF.md' ""
   expect "a name that is not UTF-8" "Error: cannot write \"bad\\xFF.md\": Illegal byte sequence 0" "$out $(leftovers)"
