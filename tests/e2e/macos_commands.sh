@@ -2,7 +2,8 @@
 # What the hosted macOS jobs run, run here with only the commands a stock
 # macOS has on the PATH, stand-ins with the BSD behaviour where Debian's
 # differs (bsd/), and as a user without root: every end-to-end script
-# against $NOTE2MD (all.sh), then scripts/example.sh in a copy of the tree.
+# against $NOTE2MD (all.sh), then scripts/example.sh in a copy of the tree,
+# then a short round of bench/per-note.sh.
 # Besides macOS's own commands the PATH holds what a Mac that builds from
 # source has too: bash 3.2 and a compiler as Xcode's tools give them,
 # cmake, ninja and cmark-gfm as the job installs them with Homebrew, and
@@ -42,3 +43,4 @@ macos_run bash "$work/tree/tests/e2e/all.sh"
 macos_run bash "$work/tree/scripts/example.sh" >"$work/example.log" 2>&1 || { cat "$work/example.log"; exit 1; }
 cmp "$work/tree/build/weekend-plans.md" "$root/examples/weekend-plans.md"
 echo "scripts/example.sh: the example converts as stored"
+macos_run bash "$work/tree/bench/per-note.sh" "$work/note2md" 20
