@@ -3,7 +3,7 @@
 # source-based coverage: every process the suite starts counts, the note2md
 # runs of the end-to-end scripts (as other users too) included. Prints
 # llvm-cov's table of src/ and its total. Extra cmake arguments may follow,
-# e.g. -DNOTE2MD_MACOS_PATHS=ON.
+# e.g. -DNOTE2MD_NAMED_FILES_ONLY=ON.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh

@@ -1,12 +1,13 @@
 #include "cli/error_line.hpp"
 
-#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
-#include <unicode/utf8.h>
+#include <unicode/utypes.h>
 
-#include "system/error.hpp"
+#include "system/failure.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::cli {
 namespace {
@@ -19,21 +20,84 @@ void appendEscape(std::string& out, char kind, uint32_t value, int digits) {
   for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 15];
 }
 
+// What went wrong in the step, without the path.
+std::string reason(const system::Failure& failure) {
+  using system::Step;
+  const std::string because = failure.error > 0 ? std::strerror(failure.error) : "";
+  const std::string attribute = "cannot carry over the attribute " + quoted(failure.detail) + ": " + because;
+  const auto icu = [&] { return std::string(u_errorName(static_cast<UErrorCode>(failure.error))); };
+  const std::string inPlace = " (\">\" would write into the file in place)";
+  switch (failure.step) {
+    case Step::read:
+    case Step::write:
+    case Step::tooLarge:
+      return because;
+    case Step::notUtf8:
+      return "not valid UTF-8 text (ill-formed byte sequence at byte offset " + std::to_string(failure.offset) + ")";
+    case Step::notEncoding:
+      return "not valid " + failure.detail + " text (ill-formed unit at byte offset " + std::to_string(failure.offset) +
+             ")";
+    case Step::noConverter:
+      return "cannot decode " + failure.detail + ": " + icu();
+    case Step::upperCasing:
+      return "upper-casing failed: " + icu();
+    case Step::graphemes:
+      return "character breaks failed: " + icu();
+    case Step::notRegular:
+      return "not a regular file";
+    case Step::descriptorPath:
+      return "names an open descriptor, not a file";
+    case Step::stickyLink:
+      return "not following a symbolic link that another user owns in a shared sticky folder";
+    case Step::stickyFile:
+      return "not replacing a file that another user owns in a shared sticky folder";
+    case Step::stickyRename:
+      return "cannot replace a file that another user owns in a sticky folder (\">\" would write into it in place)";
+    case Step::appendOnlyFolder:
+      return "its folder is append-only: nothing in it can be renamed or removed";
+    case Step::appendOnlyFolderOfFile:
+      return "its folder is append-only: nothing in it can be renamed or removed" + inPlace;
+    case Step::immutableFolder:
+      return "its folder is immutable: nothing in it can be created, renamed or removed";
+    case Step::immutableFolderOfFile:
+      return "its folder is immutable: nothing in it can be created, renamed or removed" + inPlace;
+    case Step::createInFolder:
+      return "cannot create a file in its folder: " + because;
+    case Step::readAttributes:
+      return "cannot read its attributes: " + because;
+    case Step::readAcl:
+      return "cannot read its access control list: " + because;
+    case Step::listAttributes:
+      return "cannot read its extended attributes: " + because;
+    case Step::readAttribute:
+    case Step::setAttribute:
+      return attribute;
+    case Step::setOwner:
+      return "cannot set its owner: " + because;
+    case Step::setAcl:
+      return "cannot set its access control list: " + because;
+    case Step::setFlags:
+      return "cannot carry over its flags: " + because;
+    case Step::setCreationDate:
+      return "cannot carry over its creation date: " + because;
+    case Step::setMode:
+      return "cannot set its permissions: " + because;
+    case Step::flushFolder:
+      return "the new file is in place, but its folder could not be flushed to disk: " + because;
+  }
+  return because;
+}
+
 }  // namespace
 
 // Controls (C0, DEL, C1), the line and paragraph separators and bytes that
 // are not UTF-8 are spelled out, so that the error line stays one line.
-std::string quoted(const std::string& path) {
+std::string quoted(std::string_view path) {
   std::string result = "\"";
-  const auto* bytes = reinterpret_cast<const uint8_t*>(path.data());
-  const auto length = static_cast<int32_t>(std::min<std::size_t>(path.size(), INT32_MAX));
-  for (int32_t i = 0; i < length;) {
-    const int32_t start = i;
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
+  unicode::forEachSequence(path, [&](std::string_view bytes, int32_t c) {
     if (c < 0) {
       // Each byte of an ill-formed sequence on its own.
-      for (int32_t j = start; j < i; ++j) appendEscape(result, 'x', bytes[j], 2);
+      for (char byte : bytes) appendEscape(result, 'x', static_cast<unsigned char>(byte), 2);
     } else if (c == '"' || c == '\\') {
       result += '\\';
       result += static_cast<char>(c);
@@ -48,16 +112,22 @@ std::string quoted(const std::string& path) {
     } else if ((c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029) {
       appendEscape(result, 'u', static_cast<uint32_t>(c), 4);
     } else {
-      result.append(path, static_cast<std::size_t>(start), static_cast<std::size_t>(i - start));
+      result += bytes;
     }
-  }
+  });
   return result + '"';
 }
 
 std::string describe(const std::exception& error) {
-  if (const auto* file = dynamic_cast<const system::FileError*>(&error)) {
-    const char* action = file->access == system::Access::read ? "cannot read " : "cannot write ";
-    return action + quoted(file->path) + ": " + file->what();
+  if (const auto* failure = dynamic_cast<const system::Failure*>(&error)) {
+    std::string line;
+    if (failure->access == system::Access::read) line = "cannot read " + quoted(failure->path) + ": ";
+    if (failure->access == system::Access::write) line = "cannot write " + quoted(failure->path) + ": ";
+    line += reason(*failure);
+    if (!failure->leftBehind.empty())
+      line += "; its auxiliary file " + quoted(failure->leftBehind) +
+              " could not be removed: " + std::strerror(failure->leftError);
+    return line;
   }
   if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "out of memory";
   return error.what();

@@ -1,6 +1,5 @@
 #include "cli/run.hpp"
 
-#include <cerrno>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -11,6 +10,7 @@
 #include "metadata/name.hpp"
 #include "metadata/record.hpp"
 #include "rewrite/rewrite.hpp"
+#include "system/failure.hpp"
 #include "system/file.hpp"
 #include "system/output.hpp"
 #include "system/signals.hpp"
@@ -59,8 +59,12 @@ int printError(const std::exception& error) {
 
 int convert(std::string_view argument0, const detail::Operations& operations) {
   system::Buffer note = system::readFile(filePath);
-  if (std::string problem = unicode::decodeNote(note); !problem.empty())
-    system::throwFileError(system::Access::read, filePath, problem);
+  try {
+    unicode::decodeNote(note);
+  } catch (system::Failure& failure) {
+    failure.at(system::Access::read, filePath);
+    throw;
+  }
   // The metadata comes from the note as read, whatever the options.
   const std::string tagValue = operations.extractValueForKey(note, "Tag\\(s\\):");
   const std::string createdValue = operations.extractValueForKey(note, "Created:");
@@ -76,9 +80,10 @@ int convert(std::string_view argument0, const detail::Operations& operations) {
       if (argString.find(kLetters[i]) == std::string::npos) continue;
       if (operations.rewrites[i](working, spare)) working.swap(spare);
     }
-  } catch (const system::TextTooLarge&) {
+  } catch (system::Failure& failure) {
     // The Markdown would be longer than the largest note.
-    system::throwFileError(system::Access::write, outputFilePath, EFBIG);
+    if (failure.step == system::Step::tooLarge) failure.at(system::Access::write, outputFilePath);
+    throw;
   }
   system::writeFileAtomically(outputFilePath, working);
   // The caller learns of the conversion only from this line.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <optional>
+#include <stdexcept>
 
 #include "unicode/services.hpp"
 #include "unicode/utf8.hpp"
@@ -73,7 +74,7 @@ std::string scanForKey(std::string_view text, std::string_view key) {
 
 std::string extractValueForKey(std::string_view text, std::string_view key) {
   std::optional<std::string> literal = literalKey(key);
-  if (!literal) throw KeyError("the header key \"" + std::string(key) + "\" is not plain text");
+  if (!literal) throw std::invalid_argument("the header key \"" + std::string(key) + "\" is not plain text");
   return scanForKey(text, *literal);
 }
 

@@ -7,12 +7,6 @@
 
 namespace note2md::metadata {
 
-// A key that stands for anything but plain text.
-class KeyError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // The value on the topmost line that holds, after optional leading white
 // space, the key, exactly one blank and at least one more character; the value
 // runs to the end of that line, blanks included. Empty when no line does.
@@ -21,7 +15,8 @@ class KeyError : public std::runtime_error {
 // matching at every line. The key is written as a fragment of that pattern
 // (so "Tag\(s\):" finds "Tag(s):"), but only a fragment that stands for plain
 // text, without white space, is accepted: the search is a linear scan, not a
-// regular-expression engine. Throws KeyError for any other key.
+// regular-expression engine. Throws std::invalid_argument for any other key,
+// which only a wrong call can pass.
 std::string extractValueForKey(std::string_view text, std::string_view key);
 
 }  // namespace note2md::metadata

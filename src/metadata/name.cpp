@@ -1,5 +1,7 @@
 #include "metadata/name.hpp"
 
+#include <optional>
+
 #include "unicode/services.hpp"
 #include "unicode/utf8.hpp"
 
@@ -12,8 +14,9 @@ bool isWanted(char32_t c) {
   return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') || c == U'_' ||
          c == U'-';
 }
-}  // namespace
 
+// Every code point other than A-Z, a-z, 0-9, "_" and "-" becomes one blank;
+// the result is trimmed at both ends.
 std::string filterUnwantedCharsFrom(std::string_view text) {
   std::string filtered;
   filtered.reserve(text.size());
@@ -24,11 +27,15 @@ std::string filterUnwantedCharsFrom(std::string_view text) {
   return std::string(unicode::trim(filtered));
 }
 
+// The path from its last "/" (a whole character) to the end, slash included;
+// nothing when it has no "/".
 std::optional<std::string> extractFileName(std::string_view path) {
   std::optional<std::size_t> slash = unicode::findLastCharacter(path, "/");
   if (!slash) return std::nullopt;
   return std::string(path.substr(*slash));
 }
+
+}  // namespace
 
 std::string createName(std::string_view text, std::string_view argument0) {
   std::string name = filterUnwantedCharsFrom(text.substr(0, unicode::graphemePrefixLength(text, kPrefixCharacters)));

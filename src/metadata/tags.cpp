@@ -1,6 +1,6 @@
 #include "metadata/tags.hpp"
 
-#include "metadata/record.hpp"
+#include "metadata/quote.hpp"
 #include "unicode/utf8.hpp"
 
 namespace note2md::metadata {

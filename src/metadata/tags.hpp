@@ -10,5 +10,4 @@ namespace note2md::metadata {
 // ones dropped, the rest quoted as record strings and joined by ", ".
 std::string formatTags(std::string_view tags);
 
-
 }  // namespace note2md::metadata

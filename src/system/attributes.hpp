@@ -17,23 +17,23 @@ struct OldAttributes {
   struct stat status {};
   std::vector<std::pair<std::string, std::vector<char>>> extended;  // those that go on, the ACL aside
   bool hasAcl = false;
-  std::vector<char> acl;  // as the system stores it: an extended attribute on Linux
+  std::vector<char> acl;  // as the system stores it
 };
 
-// Reads what the existing destination hands on. Returns false when it has
-// gone meanwhile (or a file other than the one the rules allowed stands
-// there now): it is a new file again. Returns true with `problem` set when
-// something cannot be read, as it would be lost.
-bool readOldAttributes(const Destination& destination, OldAttributes& old, std::string& problem);
+// Reads what the existing destination hands on. A file gone meanwhile (or
+// replaced by another since the rules allowed it) makes the destination a
+// new file again. Throws Failure (readAttributes, readAcl, listAttributes,
+// readAttribute) when something cannot be read, as it would be lost.
+OldAttributes readOldAttributes(Destination& destination);
 
-// Gives the new file `file` the owner, group, permission bits, access control
-// list and extended attributes of the old one, never wider: never
-// set-user-ID or set-group-ID, no group permissions when the group cannot be
-// kept, no file capabilities. The extended attributes, flags and dates go
-// first, the ACL and the mode last, as these may take away the right to set
-// the others. Returns an empty string or why the attributes could not all be
-// carried; the file is then not to be used.
-std::string carryAttributes(int file, const OldAttributes& old);
+// Gives the new file `file` the owner, group, permission bits, ACL and
+// extended attributes of the old one, never wider: never set-user-ID or
+// set-group-ID, no group permissions when the group cannot be kept. The
+// extended attributes, flags and dates go first, the ACL and the mode last,
+// as these may take away the right to set the others. Throws Failure
+// (setOwner, setAcl, setAttribute, setFlags, setCreationDate, setMode); the
+// file is then not to be used.
+void carryAttributes(int file, const OldAttributes& old);
 
 // Whether an extended attribute stays behind: one that belongs to the old
 // content (a program's capabilities, integrity records, a code signature,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,9 @@
 #include <utility>
 
 #include <sys/mman.h>
+
+#include "system/failure.hpp"
+#include "system/os.hpp"
 
 namespace note2md::system {
 namespace {
@@ -33,10 +37,8 @@ char* mapAligned(std::size_t size) {
   if (start > base) ::munmap(base, static_cast<std::size_t>(start - base));
   char* tail = start + size;
   if (tail < base + length) ::munmap(tail, static_cast<std::size_t>(base + length - tail));
-#ifdef MADV_HUGEPAGE
   // Only advice: without transparent huge pages it is ordinary memory.
-  ::madvise(start, size, MADV_HUGEPAGE);
-#endif
+  os::adviseHugePages(start, size);
   return start;
 }
 
@@ -52,7 +54,7 @@ Buffer::~Buffer() {
 }
 
 void Buffer::makeRoom(std::size_t count) {
-  if (count > kLargestText - size_) throw TextTooLarge();
+  if (count > kLargestText - size_) throw Failure(Step::tooLarge, EFBIG);
   reserve(size_ + count);
 }
 
@@ -92,18 +94,9 @@ void Buffer::discardFront(std::size_t position) {
   if (!mapped_ || keepFront_) return;
   const std::size_t end = std::min(position, size_) / kHugePage * kHugePage;
   if (end <= discarded_) return;
-  // The pages read as zeros afterwards on both systems, which the tests rely
-  // on to notice a read of discarded text.
-#ifdef __linux__
-  // Frees the pages and keeps the mapping whole, huge-page advice included,
-  // so that the next rewriting writes this buffer again in huge pages.
-  ::madvise(data_ + discarded_, end - discarded_, MADV_DONTNEED);
-#else
-  // macOS keeps pages that MADV_DONTNEED only deactivates; fresh pages mapped
-  // over them free them for real. Should the mapping fail, the memory merely
-  // stays.
-  ::mmap(data_ + discarded_, end - discarded_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
-#endif
+  // The pages read as zeros afterwards, which the tests rely on to notice a
+  // read of discarded text.
+  os::giveBack(data_ + discarded_, end - discarded_);
   discarded_ = end;
 }
 

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <stdexcept>
 #include <string_view>
 
 namespace note2md::system {
@@ -12,12 +11,6 @@ namespace note2md::system {
 // as rewritten. With the memory given back while rewriting (discardFront), a
 // run then stays below 2 GiB, a quarter of a small machine's memory.
 inline constexpr std::size_t kLargestText = std::size_t{1} << 30;
-
-// A text that would grow beyond kLargestText.
-class TextTooLarge : public std::length_error {
- public:
-  TextTooLarge() : std::length_error("File too large") {}
-};
 
 // A growable byte buffer like std::string, made for texts of any size:
 // - it is never filled with zeros before use, so reading a file into it
@@ -56,7 +49,7 @@ class Buffer {
   // Room for at least `capacity` bytes, or kLargestText if that is less; the
   // contents stay. Throws std::bad_alloc when there is no memory.
   void reserve(std::size_t capacity);
-  // Throws TextTooLarge beyond kLargestText.
+  // Throws Failure (Step::tooLarge) beyond kLargestText.
   Buffer& append(std::string_view text) {
     // Inline: the rewritings append many short pieces.
     if (text.size() > capacity_ - size_) makeRoom(text.size());

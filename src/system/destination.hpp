@@ -21,18 +21,13 @@ struct Destination {
 };
 
 // Follows `path` as the shell's ">" does (links to the file they name, which
-// need not exist yet), with the rule of sticky shared folders applied at
-// every link. Throws FileError for "write" when the path cannot lead to a
-// regular file that may be written. A file that vanishes while it is looked
-// at is a new file again.
+// need not exist yet), with the rule of shared sticky folders applied at
+// every link. Throws Failure when the path cannot lead to a regular file:
+// Step::write with the errno, notRegular, descriptorPath or stickyLink.
 Destination findDestination(const std::string& path);
 
-// What stands at a new destination's name when a run finds it taken (two
-// runs that write the same new file): nothing any more (the other run's
-// file systems replace a name in two steps), a regular file that may be
-// replaced, as ">" would truncate it, or something else. Throws FileError
-// for "write" when the rules for an existing file refuse it.
-enum class Found { nothing, replaceable, other };
-Found lookAgain(Destination& destination, const std::string& path);
+// Sticky and writable by anyone, such as /tmp: the folder where other users
+// may plant links and files.
+inline bool isSharedSticky(const struct stat& folder) { return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH); }
 
 }  // namespace note2md::system

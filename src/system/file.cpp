@@ -1,7 +1,6 @@
 #include "system/file.hpp"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,19 +8,25 @@
 
 #include "system/attributes.hpp"
 #include "system/destination.hpp"
+#include "system/existing_file.hpp"
+#include "system/failure.hpp"
 #include "system/flush.hpp"
+#include "system/os.hpp"
 #include "system/pending_file.hpp"
 
 namespace note2md::system {
+namespace {
 
-Buffer readFile(const std::string& path) {
+[[noreturn]] void fail(int error) { throw Failure(Step::read, error); }
+
+Buffer readAll(const std::string& path) {
   Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.valid()) throwFileError(Access::read, path, errno);
+  if (!file.valid()) fail(errno);
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0) throwFileError(Access::read, path, errno);
-  if (S_ISDIR(status.st_mode)) throwFileError(Access::read, path, EISDIR);
+  if (::fstat(file.get(), &status) != 0) fail(errno);
+  if (S_ISDIR(status.st_mode)) fail(EISDIR);
   const bool regular = S_ISREG(status.st_mode);
-  if (regular && static_cast<std::size_t>(status.st_size) > kLargestText) throwFileError(Access::read, path, EFBIG);
+  if (regular && static_cast<std::size_t>(status.st_size) > kLargestText) fail(EFBIG);
   Buffer bytes;
   // A regular file's size is known (one byte more shows that it did not
   // grow). Anything else, a pipe, may never end: past its first megabyte it
@@ -36,8 +41,8 @@ Buffer readFile(const std::string& path) {
         ssize_t count;
         while ((count = ::read(file.get(), &more, 1)) < 0 && errno == EINTR) {
         }
-        if (count < 0) throwFileError(Access::read, path, errno);
-        if (count > 0) throwFileError(Access::read, path, EFBIG);
+        if (count < 0) fail(errno);
+        if (count > 0) fail(EFBIG);
         break;
       }
       bytes.reserve(bytes.capacity() < (std::size_t{1} << 20) ? bytes.capacity() * 2 : kLargestText);
@@ -45,7 +50,7 @@ Buffer readFile(const std::string& path) {
     ssize_t count = ::read(file.get(), bytes.end(), bytes.capacity() - bytes.size());
     if (count < 0) {
       if (errno == EINTR) continue;
-      throwFileError(Access::read, path, errno);
+      fail(errno);
     }
     if (count == 0) break;
     bytes.grow(static_cast<std::size_t>(count));
@@ -53,100 +58,77 @@ Buffer readFile(const std::string& path) {
   return bytes;
 }
 
-namespace {
-
-// Each step returns 0 or the errno that stopped it.
-int writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t count = ::write(fd, data.data(), data.size());
+void writeAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    ssize_t count = ::write(fd, text.data(), text.size());
     if (count < 0) {
       if (errno == EINTR) continue;
-      return errno;
+      throw Failure(Step::write, errno);
     }
     // write() never returns 0 for a non-empty regular-file write; guard anyway.
-    if (count == 0) return ENOSPC;
-    data.remove_prefix(static_cast<std::size_t>(count));
+    if (count == 0) throw Failure(Step::write, ENOSPC);
+    text.remove_prefix(static_cast<std::size_t>(count));
   }
-  return 0;
 }
 
 // The new name is only durable once the folder that holds it is on disk.
-int flushFolder(int folder, int file) {
+void flushFolder(int folder, int file) {
   Descriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (readable.valid()) return flush(readable.get(), Flush::durable);
-  if (errno != EACCES) return errno;
+  int error = readable.valid() ? flush(readable.get(), Flush::durable) : errno;
   // A folder the caller may write but not read cannot be opened to be
-  // flushed. Flushing its whole file system brings the new name there too;
-  // on macOS a full flush of the file empties the drive's cache, rename
-  // included.
-#ifdef __linux__
-  return ::syncfs(file) == 0 ? 0 : errno;
-#else
-  return flush(file, Flush::durable);
-#endif
+  // flushed: its whole file system is (Linux), or the drive's cache by a
+  // full flush of the file, rename included (macOS).
+  if (!readable.valid() && error == EACCES) {
+    error = os::flushFileSystem(file);
+    if (error == ENOTSUP) error = flush(file, Flush::durable);
+  }
+  if (error != 0) throw Failure(Step::flushFolder, error);
+}
+
+// The text through one pending file of `kind`; false when an unnamed file
+// turned out impossible to name here.
+bool writeThrough(Destination& destination, const OldAttributes& old, std::string_view text,
+                  PendingFile::Kind kind) {
+  PendingFile file(destination.folder.get(), destination.exists, kind);
+  try {
+    if (destination.exists) carryAttributes(file.fd(), old);
+    writeAll(file.fd(), text);
+    if (int error = flush(file.fd(), Flush::ordered); error != 0) throw Failure(Step::write, error);
+    if (!putInPlace(destination, file)) return false;
+  } catch (Failure& failure) {
+    file.discard(failure);
+    throw;
+  }
+  flushFolder(destination.folder.get(), file.fd());
+  return true;
 }
 
 }  // namespace
 
-namespace {
-
-// Puts the text in place through one pending file (see PendingFile): 0 or
-// the errno that stopped it. Sets `unnameable` when an unnamed file could
-// not be named, for another try with a named one.
-int putInPlace(Destination& destination, const OldAttributes& old, std::string_view data, bool named,
-               const std::string& path, bool& unnameable) {
-  PendingFile file(destination.folder.get(), destination.exists, named, path);
-  auto fail = [&](const std::string& reason) {
-    // Nothing is left silently: an auxiliary file that stays is named.
-    std::string left;
-    if (const int error = file.discard(left); error != 0)
-      throwFileError(Access::write, path,
-                     reason + "; its auxiliary file \"" + left + "\" could not be removed: " + std::strerror(error));
-    throwFileError(Access::write, path, reason);
-  };
-  if (destination.exists) {
-    if (std::string problem = carryAttributes(file.fd(), old); !problem.empty()) fail(problem);
+Buffer readFile(const std::string& path) {
+  try {
+    return readAll(path);
+  } catch (Failure& failure) {
+    failure.at(Access::read, path);
+    throw;
   }
-  int error = writeAll(file.fd(), data);
-  if (error == 0) error = flush(file.fd(), Flush::ordered);
-  if (error == 0) error = file.commit(destination.name, destination.exists);
-  // Another run wrote the same new file meanwhile: this text replaces it, as
-  // a second ">" would, where that file may be replaced; a name that was
-  // taken and is free again is a new file again.
-  for (int tries = 0; error == EEXIST && !destination.exists && tries < 100; ++tries) {
-    const Found found = lookAgain(destination, path);
-    if (found == Found::other) break;
-    error = file.commit(destination.name, found == Found::replaceable);
-  }
-  if (error != 0) {
-    unnameable = file.unnameable();
-    if (unnameable) return error;
-    fail(std::strerror(error));
-  }
-  if ((error = flushFolder(destination.folder.get(), file.fd())) != 0)
-    throwFileError(Access::write, path,
-                   std::string("the new file is in place, but its folder could not be flushed to disk: ") +
-                       std::strerror(error));
-  return 0;
 }
 
-}  // namespace
-
-void writeFileAtomically(const std::string& path, std::string_view data) {
-  Destination destination = findDestination(path);
-  // What the old file hands on is read before the new file is made: a file
-  // gone meanwhile (another run replacing it in two steps) is a new one.
-  OldAttributes old;
-  if (destination.exists) {
-    std::string problem;
-    destination.exists = readOldAttributes(destination, old, problem);
-    if (!problem.empty()) throwFileError(Access::write, path, problem);
+void writeFileAtomically(const std::string& path, std::string_view text) {
+  try {
+    Destination destination = findDestination(path);
+    checkExisting(destination);
+    // Read before the new file is made: a file gone meanwhile (another run
+    // replacing it in two steps) is a new one.
+    const OldAttributes old = readOldAttributes(destination);
+    // Without /proc, only a privileged process may name an unnamed file on
+    // Linux before 6.10: the text goes through a named file then.
+    if (!writeThrough(destination, old, text, PendingFile::Kind::unnamedWherePossible))
+      writeThrough(destination, old, text, PendingFile::Kind::named);
+  } catch (Failure& failure) {
+    failure.at(Access::write, path);
+    throw;
   }
-  bool unnameable = false;
-  putInPlace(destination, old, data, false, path, unnameable);
-  // Without /proc, only a privileged process may name an unnamed file on
-  // Linux before 6.10: the text goes through a named file then.
-  if (unnameable) putInPlace(destination, old, data, true, path, unnameable);
 }
 
 }  // namespace note2md::system

@@ -1,22 +1,44 @@
-// Reading a note and writing the result. Failures throw FileError.
+// Reading a note and writing the result, the two entries of src/system/.
+// Failures throw Failure with the path attached.
+//
+// The rules of the write, and where each is kept:
+// - only where the shell's ">" could write: the path is walked once, from
+//   the folder it starts in, each link followed as the kernel would, never
+//   into a folder of open descriptors (findDestination, destination.cpp);
+// - an existing file is replaced only with write permission, in a shared
+//   sticky folder only when it is the caller's or the folder owner's, in any
+//   sticky folder only where the kernel lets the caller replace the name,
+//   and under the name the folder stores (checkExisting, existing_file.cpp);
+// - what the old file hands on (owner, group, mode, ACL, attributes, flags,
+//   dates), never wider, and nothing that belongs to its content or the
+//   system (readOldAttributes, carryAttributes, attributes.cpp);
+// - a new file gets what ">" gives it (PendingFile, pending_file.cpp);
+// - the text appears whole or not at all, also after a power loss: written
+//   to a pending file, flushed, then named or renamed into place (flush,
+//   flush.cpp; PendingFile::commit), and the folder flushed (here);
+// - parallel runs: a name another run took meanwhile is replaced where it
+//   may be, and a name gone meanwhile is a new file again (putInPlace,
+//   existing_file.cpp; readOldAttributes);
+// - nothing is left behind: an unnamed file cannot stay; an auxiliary one is
+//   removed on failure and on ending signals (PendingFile, signals.cpp), is
+//   never made where it could not be removed, and is named in the error
+//   line if it ever cannot be.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "system/buffer.hpp"
-#include "system/error.hpp"  // IWYU pragma: export
 
 namespace note2md::system {
 
-// The whole file's bytes.
+// The whole file's bytes, at most kLargestText.
 Buffer readFile(const std::string& path);
 
-// Replaces the file at `path` with `data` in one step, as the shell's ">"
-// could write it (see findDestination): the destination holds either its
-// previous content or all of `data`, never a part, also after a power loss.
-// An existing file hands on its attributes (see carryAttributes); a new one
-// gets what ">" would give it.
-void writeFileAtomically(const std::string& path, std::string_view data);
+// Replaces the file at `path` with `text` in one step, as the shell's ">"
+// could write it: the destination holds either its previous content or all
+// of `text`, never a part, also after a power loss. An existing file hands
+// on its attributes; a new one gets what ">" would give it.
+void writeFileAtomically(const std::string& path, std::string_view text);
 
 }  // namespace note2md::system

@@ -1,5 +1,8 @@
-// Bringing written data to the disk itself.
+// Bringing written data to the disk itself: which flush calls, in which
+// order, and which answers are failures.
 #pragma once
+
+#include "system/os.hpp"
 
 namespace note2md::system {
 
@@ -8,22 +11,14 @@ enum class Flush {
   durable,  // everything written so far, through the drive's own cache
 };
 
-// The ways to flush a descriptor: macOS's F_BARRIERFSYNC (an ordering
-// barrier) and F_FULLFSYNC (through the drive's cache), and fsync, which on
-// macOS reaches only the drive's cache.
-enum class FlushCall { barrier, full, fsync };
-
-// Makes one such call: 0 or the errno. Where the system has no such call,
-// the answer is ENOTTY, as from a file system that does not offer it.
-using Flusher = int (*)(int fd, FlushCall call);
-int systemFlusher(int fd, FlushCall call);
+// Makes one flush call: os::flush, or a stand-in in the tests.
+using Flusher = int (*)(int fd, os::FlushCall call);
 
 // Flushes the file or folder open as `fd` through `flusher`: `ordered` asks
 // for a barrier, `durable` for a full flush; a call that the file system
 // does not offer gives way to the next one (barrier, full, fsync), a drive
 // error never does. Returns 0 or the errno; a file system that cannot flush
-// at all (EINVAL, EROFS, ENOTSUP, EBADF) gives 0, since that is no reason to
-// lose the result.
-int flush(int fd, Flush how, Flusher flusher = systemFlusher);
+// at all gives 0, since that is no reason to lose the result.
+int flush(int fd, Flush how, Flusher flusher = os::flush);
 
 }  // namespace note2md::system

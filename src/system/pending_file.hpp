@@ -1,65 +1,67 @@
-// The new text of a destination until it takes the destination's place: on
-// Linux an unnamed file in the destination's folder (O_TMPFILE), which
-// nothing, not even SIGKILL or a power loss, can leave behind; elsewhere, or
-// where the file system cannot make one or it cannot be named, a file with an
-// unpredictable name beside the destination, removed on failure and on
-// ending signals.
+// The new text of a destination until it takes the destination's place.
+//
+// Its states, in order (as git's tempfile.c states its own):
+//   created    open in the destination's folder: unnamed (Linux, O_TMPFILE),
+//              which nothing, not even SIGKILL or a power loss, can leave
+//              behind; or, where no unnamed file can be had, under an
+//              auxiliary name (".note2md-" and twelve random characters),
+//              registered for removal by the ending signals;
+//   named      an unnamed file given an auxiliary name, to be renamed over an
+//              existing destination (registered as above);
+//   committed  in place under the destination's name: nothing is pending;
+//   removed    its auxiliary name removed after a failure (discard), or by
+//              the destructor.
+// Naming, committing and removing happen with the ending signals held, so
+// that a signal finds the file either pending and registered, or not.
 #pragma once
 
 #include <string>
 
-#include <sys/types.h>
-
 #include "system/descriptor.hpp"
-#include "system/platform.hpp"
+#include "system/failure.hpp"
 
 namespace note2md::system {
 
 class PendingFile {
  public:
-  // Created in the folder open as `folder`, private when it is to replace a
-  // file (which then hands on its attributes), else as any new file (the
-  // umask and the folder's default ACL apply); `named` asks for a named
-  // auxiliary file even where an unnamed one could be had. Throws FileError
-  // that blames the folder, for "write" and `path`.
-  PendingFile(int folder, bool replacing, bool named, const std::string& path);
+  enum class Kind { unnamedWherePossible, named };
+
+  // Created in the folder open as `folder`: private when it is to replace a
+  // file (which then hands on its attributes), else as any new file is made
+  // (the umask and the folder's default ACL apply). Throws Failure: the
+  // folder's (createInFolder), or lockedFolder before an auxiliary name is
+  // made in a folder that could never remove it.
+  PendingFile(int folder, bool replacing, Kind kind);
   ~PendingFile();
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
   int fd() const { return file_.get(); }
 
-  // Puts the file in place as `name` in the folder, replacing a file of that
-  // name when `replace` is set: atomically, with the ending signals held.
-  // Returns 0 or the errno: EEXIST when a new name is taken meanwhile. On
-  // failure the file stays pending, for another commit; once it is
-  // destroyed nothing is left behind.
-  int commit(const std::string& name, bool replace);
+  // Puts the file in place as `name`, replacing a file of that name when
+  // `replace` is set, atomically. nameTaken: a new name was taken meanwhile;
+  // cannotName: an unnamed file that cannot be named here at all (no /proc,
+  // and a kernel that lets only privileged processes link a descriptor), so
+  // the text must go through a named one. The file stays pending for
+  // another try in either case. Throws Failure for anything else.
+  enum class Placed { done, nameTaken, cannotName };
+  Placed commit(const std::string& name, bool replace);
 
-  // An unnamed file that could not be named at all (no /proc, and a kernel
-  // that lets only privileged processes link a descriptor): the text must go
-  // through a named file instead.
-  bool unnameable() const { return unnameable_; }
-
-  // Removes the auxiliary file, if it has a name: 0, or the errno that kept
-  // it, with its name in `left`.
-  int discard(std::string& left);
+  // Removes the auxiliary name after `failure`; one that cannot be removed
+  // is told in it.
+  void discard(Failure& failure);
 
  private:
-#ifdef NOTE2MD_UNNAMED_FILES
-  int link(const std::string& name);
-  int nameIt();
-#endif
-  // Throws before anything is named in a folder whose names cannot be
-  // removed or renamed (append-only or immutable): the file would stay.
-  void refuseLockedFolder(bool replace) const;
+  // Tries auxiliary names with `make` (which answers 0 or the errno) until
+  // one is free: 0 or the errno.
+  template <typename Make>
+  int makeAuxiliary(Make make);
+  int remove();
 
   int folder_;
-  const std::string& path_;
   Descriptor file_;
-  std::string name_;  // empty while the file has no name
+  std::string name_;  // the auxiliary name; empty while unnamed or once committed
   bool committed_ = false;
-  bool unnameable_ = false;
 };
 
 }  // namespace note2md::system

@@ -1,5 +1,7 @@
 #include "system/signals.hpp"
 
+#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <exception>
 
@@ -146,15 +148,16 @@ SignalsHeld::SignalsHeld() {
 SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
 #endif
 
-bool removeOnSignal(int folder, const char* name) {
-  gPendingFolder = -1;
-  if (name == nullptr) return true;
-  std::size_t length = std::strlen(name);
-  if (length >= sizeof gPendingName) return false;
+void removeOnSignal(int folder, const char* name) {
+  const std::size_t length = std::strlen(name);
+  assert(length < sizeof gPendingName);
   installHandlers();
-  std::memcpy(gPendingName, name, length + 1);
+  gPendingFolder = -1;
+  std::memcpy(gPendingName, name, std::min(length + 1, sizeof gPendingName));
+  gPendingName[sizeof gPendingName - 1] = '\0';
   gPendingFolder = folder;
-  return true;
 }
+
+void forgetOnSignal() { gPendingFolder = -1; }
 
 }  // namespace note2md::system

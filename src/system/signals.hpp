@@ -27,9 +27,11 @@ class SignalsHeld {
 
 // The file, `name` in the folder open as `folder`, that a signal whose
 // default action ends the process removes before it ends the process by the
-// same signal; nullptr for none. A signal that the caller had ignored stays
-// ignored. Call it while the signals are held. False when the name is too
-// long to be kept, in which case nothing is registered.
-bool removeOnSignal(int folder, const char* name);
+// same signal; a signal that the caller had ignored stays ignored. `name` is
+// one of the auxiliary names, far shorter than the room kept for it. Call
+// both while the signals are held.
+void removeOnSignal(int folder, const char* name);
+// No file to remove any more.
+void forgetOnSignal();
 
 }  // namespace note2md::system

@@ -1,13 +1,14 @@
 #include "unicode/decode.hpp"
 
 #include <cerrno>
-#include <cstring>
 #include <iterator>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include <unicode/ucnv.h>
 
+#include "system/failure.hpp"
 #include "unicode/utf8.hpp"
 
 namespace note2md::unicode {
@@ -24,16 +25,16 @@ bool isLeadSurrogate(const char* unit, bool bigEndian) {
 }
 
 // The note's bytes after a byte-order mark of `mark` bytes, converted to
-// UTF-8 into `text`; the problem, or an empty string. The note is converted
+// UTF-8 into `text`; throws Failure when they are not text. The note is converted
 // a piece at a time and its memory given back behind the conversion, so
 // that the note and its UTF-8 are never both whole in memory.
-std::string convertToUtf8(system::Buffer& note, std::size_t mark, const char* encoding, system::Buffer& text) {
+void convertToUtf8(system::Buffer& note, std::size_t mark, const char* encoding, system::Buffer& text) {
   const std::size_t unit = mark;  // the mark is one code unit
   const bool bigEndian = std::string_view(encoding).ends_with("BE");
   UErrorCode status = U_ZERO_ERROR;
   Converter from(ucnv_open(encoding, &status));
   Converter to(ucnv_open("UTF-8", &status));
-  if (U_FAILURE(status)) return std::string("cannot decode ") + encoding + ": " + u_errorName(status);
+  if (U_FAILURE(status)) throw system::Failure(system::Step::noConverter, status, encoding);
   // Refuse ill-formed units instead of substituting U+FFFD.
   ucnv_setToUCallBack(from.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   const char* const begin = note.data() + mark;
@@ -58,7 +59,7 @@ std::string convertToUtf8(system::Buffer& note, std::size_t mark, const char* en
     note.discardFront(static_cast<std::size_t>(source - note.data()));
   }
   // Room was made for the longest possible result, up to the largest text.
-  if (status == U_BUFFER_OVERFLOW_ERROR) return std::strerror(EFBIG);
+  if (status == U_BUFFER_OVERFLOW_ERROR) throw system::Failure(system::Step::tooLarge, EFBIG);
   if (U_FAILURE(status)) {
     // The converter stops just after the units it refused.
     char refused[32];
@@ -66,16 +67,14 @@ std::string convertToUtf8(system::Buffer& note, std::size_t mark, const char* en
     UErrorCode ignored = U_ZERO_ERROR;
     ucnv_getInvalidChars(from.get(), refused, &length, &ignored);
     const std::size_t offset = static_cast<std::size_t>(source - note.data()) - static_cast<std::size_t>(length);
-    return std::string("not valid ") + encoding + " text (ill-formed unit at byte offset " + std::to_string(offset) +
-           ")";
+    throw system::Failure(system::Step::notEncoding, 0, encoding, offset);
   }
   text.grow(static_cast<std::size_t>(target - text.data()));
-  return {};
 }
 
 }  // namespace
 
-std::string decodeNote(system::Buffer& note) {
+void decodeNote(system::Buffer& note) {
   const std::string_view view = note.view();
   const char* encoding = nullptr;
   std::size_t mark = 0;
@@ -95,17 +94,14 @@ std::string decodeNote(system::Buffer& note) {
   }
   if (encoding != nullptr) {
     system::Buffer text;
-    std::string problem = convertToUtf8(note, mark, encoding, text);
-    if (problem.empty()) note.swap(text);
-    return problem;
+    convertToUtf8(note, mark, encoding, text);
+    note.swap(text);
+    return;
   }
   mark = view.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  std::size_t invalid = firstInvalidUtf8(view.substr(mark));
-  if (invalid != std::string::npos) {
-    return "not valid UTF-8 text (ill-formed byte sequence at byte offset " + std::to_string(invalid + mark) + ")";
-  }
+  const std::size_t invalid = firstInvalidUtf8(view.substr(mark));
+  if (invalid != std::string::npos) throw system::Failure(system::Step::notUtf8, 0, {}, invalid + mark);
   if (mark > 0) note.moveFront(mark);
-  return {};
 }
 
 }  // namespace note2md::unicode

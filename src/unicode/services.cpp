@@ -10,6 +10,7 @@
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
+#include "system/failure.hpp"
 #include "unicode/utf8.hpp"
 
 namespace note2md::unicode {
@@ -27,8 +28,8 @@ struct TextCloser {
 
 // A wrong answer here would reach the record with status 0, so every ICU
 // failure becomes an error instead of a fallback.
-void check(UErrorCode status, const char* service) {
-  if (U_FAILURE(status)) throw TextServiceError(std::string(service) + " failed: " + u_errorName(status));
+void check(UErrorCode status, system::Step service) {
+  if (U_FAILURE(status)) throw system::Failure(service, status);
 }
 
 // A character break iterator over UTF-8 text of at most INT32_MAX bytes,
@@ -38,15 +39,15 @@ struct CharacterBreaks {
   std::unique_ptr<UBreakIterator, BreakIteratorCloser> iterator;
 
   explicit CharacterBreaks(std::string_view utf8) {
-    if (utf8.size() > INT32_MAX) check(U_INDEX_OUTOFBOUNDS_ERROR, "character breaks");
+    if (utf8.size() > INT32_MAX) check(U_INDEX_OUTOFBOUNDS_ERROR, system::Step::graphemes);
     UErrorCode status = U_ZERO_ERROR;
     text.reset(utext_openUTF8(nullptr, utf8.data(), static_cast<int64_t>(utf8.size()), &status));
-    check(status, "character breaks");
+    check(status, system::Step::graphemes);
     // The root locale's rules are the default extended grapheme clusters.
     iterator.reset(ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
-    check(status, "character breaks");
+    check(status, system::Step::graphemes);
     ubrk_setUText(iterator.get(), text.get(), &status);
-    check(status, "character breaks");
+    check(status, system::Step::graphemes);
   }
 };
 
@@ -61,15 +62,15 @@ std::string_view codePointPrefix(std::string_view text, std::size_t bytes) {
 
 std::string toUpper(std::string_view text) {
   std::string source = repairUtf8(text);
-  if (source.size() > INT32_MAX / 3) check(U_INDEX_OUTOFBOUNDS_ERROR, "upper-casing");
+  if (source.size() > INT32_MAX / 3) check(U_INDEX_OUTOFBOUNDS_ERROR, system::Step::upperCasing);
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<UCaseMap, CaseMapCloser> map(ucasemap_open("", 0, &status));
-  check(status, "upper-casing");
+  check(status, system::Step::upperCasing);
   // Full upper-casing grows a text at most threefold per code point.
   std::string upper(source.size() * 3 + 1, '\0');
   int32_t length = ucasemap_utf8ToUpper(map.get(), upper.data(), static_cast<int32_t>(upper.size()),
                                         source.data(), static_cast<int32_t>(source.size()), &status);
-  check(status, "upper-casing");
+  check(status, system::Step::upperCasing);
   upper.resize(static_cast<std::size_t>(length));
   return upper;
 }
@@ -90,7 +91,7 @@ std::size_t graphemePrefixLength(std::string_view text, std::size_t count) {
       if (++found == count) wanted = static_cast<std::size_t>(boundary);
     }
     if (found > count || prefix.size() == text.size()) return found < count ? text.size() : wanted;
-    if (window >= INT32_MAX) check(U_INDEX_OUTOFBOUNDS_ERROR, "character breaks");
+    if (window >= INT32_MAX) check(U_INDEX_OUTOFBOUNDS_ERROR, system::Step::graphemes);
   }
 }
 

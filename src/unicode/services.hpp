@@ -4,18 +4,14 @@
 
 #include <cstddef>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace note2md::unicode {
 
-// An ICU service that failed at run time (missing data, no memory, a text
-// too large for its offsets). Never answered with a fallback value.
-class TextServiceError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// An ICU service that fails at run time (missing data, no memory, a text too
+// large for its offsets) throws system::Failure (upperCasing, graphemes) with
+// ICU's error code: never a fallback value.
 
 // Upper case by the default full Unicode mapping, independent of any locale.
 // Ill-formed input is repaired first, so the result is always valid UTF-8.

@@ -104,18 +104,7 @@ std::size_t firstInvalidUtf8(std::string_view bytes) {
 std::string repairUtf8(std::string_view text) {
   std::string repaired;
   repaired.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  auto length = static_cast<int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
-  for (int32_t i = 0; i < length;) {
-    int32_t start = i;
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) {
-      repaired += "\xEF\xBF\xBD";
-    } else {
-      repaired.append(text.data() + start, static_cast<std::size_t>(i - start));
-    }
-  }
+  forEachSequence(text, [&](std::string_view bytes, int32_t c) { repaired += c < 0 ? std::string_view("\xEF\xBF\xBD") : bytes; });
   return repaired;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,21 @@ namespace note2md::unicode {
 // npos for valid UTF-8: no overlong forms, surrogates or code points above
 // U+10FFFF.
 std::size_t firstInvalidUtf8(std::string_view bytes);
+
+// Walks any bytes as ICU's decoder does: `each(bytes, c)` for every
+// well-formed code point c, with its bytes, and for every ill-formed
+// sequence, with c < 0.
+template <typename Each>
+void forEachSequence(std::string_view text, Each each) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size() < INT32_MAX ? text.size() : INT32_MAX);
+  for (int32_t i = 0; i < length;) {
+    const int32_t start = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    each(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)), static_cast<int32_t>(c));
+  }
+}
 
 // Valid UTF-8: ill-formed sequences become U+FFFD.
 std::string repairUtf8(std::string_view text);

@@ -1,6 +1,8 @@
 #include "support/rewrite_text.hpp"
 
+#include "cli/error_line.hpp"
 #include "rewrite/rewrite.hpp"
+#include "system/failure.hpp"
 #include "unicode/decode.hpp"
 
 namespace note2md::testing {
@@ -24,9 +26,13 @@ std::string convertLinksToMarkdown(std::string_view text) { return rewritten(rew
 DecodedText decodeText(std::string_view bytes) {
   system::Buffer buffer(bytes);
   DecodedText result;
-  result.problem = unicode::decodeNote(buffer);
-  result.ok = result.problem.empty();
-  if (result.ok) result.text.assign(buffer.view());
+  try {
+    unicode::decodeNote(buffer);
+    result.ok = true;
+    result.text.assign(buffer.view());
+  } catch (const system::Failure& failure) {
+    result.problem = cli::describe(failure);
+  }
   return result;
 }
 

@@ -33,7 +33,7 @@ std::string convertLinksToMarkdown(std::string_view text);
 struct DecodedText {
   bool ok = false;
   std::string text;     // UTF-8 without a byte-order mark, when ok
-  std::string problem;  // why the bytes are not text, when not ok
+  std::string problem;  // why the bytes are not text, as the error line words it, when not ok
 };
 
 // decodeNote on a copy of the bytes.

@@ -1,0 +1,125 @@
+// The seam between the write path and the operating system: every call that
+// differs between Linux and macOS, declared once here and defined once per
+// system, in os_linux.cpp and os_macos.cpp. The rest of src/system/ reads
+// straight through, with no #if. Each call answers as the system does: a
+// descriptor or -1, 0 or an errno; notOffered says which errno only means
+// that a file system or kernel does not have the feature.
+//
+// NOTE2MD_NAMED_FILES_ONLY (a CMake option) builds the Linux file without
+// unnamed files (O_TMPFILE) and without O_PATH files, so that the named-file
+// path macOS takes runs, and is tested, on Linux too. It changes no
+// declaration here.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include "system/descriptor.hpp"
+
+namespace note2md::system::os {
+
+// --- Folders
+
+// Open flags for a folder opened for search only (O_PATH; O_SEARCH on
+// macOS 13 and later), as ">" needs no read permission to pass through a
+// folder or to write in it.
+extern const int kSearchOnly;
+// As many links in a row as the kernel itself follows.
+extern const int kMaxLinks;
+// A folder of open descriptors (/proc on Linux, /dev/fd on macOS), whose
+// links are no paths and whose folders could be any.
+bool holdsDescriptors(int folder);
+// The name as the folder stores it, on a volume that ignores case or Unicode
+// normalisation (macOS); `name` elsewhere.
+std::string storedName(int folder, const std::string& name);
+// What keeps every name in the folder where it is (chattr +a or +i, chflags
+// uappend or uchg), if anything.
+enum class Lock { none, appendOnly, immutable };
+Lock folderLock(int folder);
+// Flushes the whole file system that holds the open file `fd`: 0 or the
+// errno; ENOTSUP where the system cannot (macOS, where a full flush of the
+// file empties the drive's cache instead).
+int flushFileSystem(int fd);
+
+// --- The new file
+
+// Fills `bytes` with random bytes from the kernel: 0 or the errno.
+int randomBytes(unsigned char* bytes, std::size_t count);
+
+// A file without a name in `folder`, which nothing can leave behind: a
+// descriptor, or -1 with errno (ENOTSUP where none can be made).
+int openUnnamed(int folder, mode_t mode);
+// Gives the unnamed file `file` the name `name` in `folder`: 0 or the errno.
+// `never` is set when no unnamed file can be named here at all (no /proc,
+// and a kernel that lets only privileged processes link a descriptor).
+int nameUnnamed(int file, int folder, const char* name, bool& never);
+// Renames `from` to `to` in `folder` unless `to` exists (EEXIST): 0 or the
+// errno, one that notOffered(…, Offer::exclusiveRename) accepts where the
+// file system cannot rename so.
+int renameExclusive(int folder, const char* from, const char* to);
+
+// --- What the old file hands on
+
+// The existing file opened for its attributes only: for reading, or where it
+// may only be written, without access (O_PATH, read through /proc) or for
+// writing. `path` is set when the attributes are read by path.
+struct OldFile {
+  Descriptor fd;
+  std::string path;
+};
+// fd is invalid, with errno, when it cannot be opened.
+OldFile openOld(int folder, const char* name);
+// The extended attributes, as listxattr and getxattr answer.
+ssize_t listAttributes(const OldFile& old, char* list, std::size_t size);
+ssize_t getAttribute(const OldFile& old, const char* name, char* value, std::size_t size);
+// What getAttribute answers for a name that is not there (any more).
+extern const int kNoAttribute;
+int setAttribute(int file, const char* name, const std::vector<char>& value);
+// The attribute that holds the ACL (Linux), which is carried last.
+bool isAcl(std::string_view name);
+// Attributes that the system's own safe save drops (macOS).
+bool dropsOnSave(std::string_view name);
+// The ACL where it is no attribute (macOS), in its stored form: 0 or the
+// errno; `has` tells whether there is one.
+int readAcl(const OldFile& old, std::vector<char>& acl, bool& has);
+// Removes the ACL that a folder's default or inheritable entries gave the
+// new file, then sets the old one's: 0 or the errno.
+int clearAcl(int file);
+int setAcl(int file, const std::vector<char>& acl);
+// Finder's hidden and no-backup flags and the creation date (macOS): 0 or
+// the errno.
+int setFlags(int file, const struct stat& old);
+int setCreationDate(int file, const struct stat& old);
+
+// --- Flushing
+
+// barrier: F_BARRIERFSYNC, the file's data before what follows (macOS);
+// full: F_FULLFSYNC, through the drive's cache (macOS); fsync.
+enum class FlushCall { barrier, full, fsync };
+// Makes one such call: 0 or the errno; ENOTTY where the system has none.
+int flush(int fd, FlushCall call);
+
+// --- Memory
+
+// Asks for transparent huge pages where the system has them.
+void adviseHugePages(void* start, std::size_t length);
+// Gives the pages back; they read as zeros afterwards.
+void giveBack(void* start, std::size_t length);
+
+// --- What "not offered here" means, for every call above. An answer in the
+// list is no failure: the caller takes the next way or goes without.
+enum class Offer {
+  attributes,       // extended attributes and ACLs
+  unnamedFile,      // openUnnamed
+  exclusiveRename,  // renameExclusive
+  flushCall,        // one flush call, before the next is tried
+  flushAtAll,       // any flush of this file
+};
+bool notOffered(int error, Offer what);
+
+}  // namespace note2md::system::os
