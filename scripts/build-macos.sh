@@ -81,76 +81,38 @@ configure "$out/linux" -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=OFF
 cmake --build "$out/linux" --target note2md_icu_data >/dev/null
 data_source=$(ls "$out"/linux/icu-data/icudt*_dat.c)
 
-# Release flags, and the hardening that Mach-O has: a position-independent
-# executable (always, on macOS), stack protector and checked string calls
-# (clang has no stack-clash probes for macOS targets).
-# Paths are left out of the objects, so that any clone gives the same bytes.
-flags="-O2 -DNDEBUG -fstack-protector-strong -D_FORTIFY_SOURCE=2 -ffunction-sections -fdata-sections \
--ffile-prefix-map=$icu=icu -ffile-prefix-map=$zig_home=zig"
-# ICU's own: the same wherever the clone is, so that the cache serves all.
-icu_flags="-std=c++17 -w -DU_STATIC_IMPLEMENTATION -DU_COMMON_IMPLEMENTATION -I$icu/source/common \
--I$icu/macos-headers"
-# Zig's macOS headers lack <tzfile.h>, which putil.cpp includes: a stand-in.
-mkdir -p "$icu/macos-headers"
-cmp -s scripts/macos-headers/tzfile.h "$icu/macos-headers/tzfile.h" ||
-  cp scripts/macos-headers/tzfile.h "$icu/macos-headers/tzfile.h"
-# The program's own sources with the Linux build's warnings, as errors.
-own_flags="-std=c++20 -Wall -Wextra -Wpedantic -Werror -ffile-prefix-map=$root=. -I$root/src \
--isystem $icu/source/common -isystem $root/scripts/macos-headers"
-
-# ninja_rules TARGET: the rules of a build.ninja for one target.
-ninja_rules() {
-  cat <<NINJA
-rule cxx
-  command = $zig c++ -target $1 $flags \$extra -MD -MF \$out.d -c \$in -o \$out
-  depfile = \$out.d
-  deps = gcc
-rule ar
-  command = rm -f \$out && $zig ar rcs \$out \$in
-rule link
-  command = $zig c++ -target $1 $flags -Wl,-dead_strip -s -o \$out \$in
-NINJA
-}
-
-key=$(printf '%s\n' "$icu_version" "$ZIG_VERSION" "$flags" "$icu_flags" | sha256sum | cut -c1-16)
-# Objects of other versions or flags are of no more use.
-mkdir -p "$cache/icu-objects"
-find "$cache/icu-objects" -mindepth 1 -maxdepth 1 ! -name "$key" -exec rm -rf {} +
+# The build description is CMake's, as for Linux, with a toolchain that runs
+# Zig (cmake/ZigMacOS.cmake). ICU's common library comes first, built by
+# cmake/icu-common and kept in the cache under a key of the ICU version, the
+# Zig version and the files that describe its build; it is copied there with
+# them, so that any clone can use it.
+key=$( (echo "$icu_version $ZIG_VERSION"; cat cmake/ZigMacOS.cmake cmake/Hardening.cmake cmake/icu-common/* \
+  cmake/macos-headers/*.h cmake/macos-headers/sys/*.h) | sha256sum | cut -c1-16)
+# Builds of other versions or descriptions are of no more use.
+mkdir -p "$cache/icu-build"
+find "$cache/icu-build" -mindepth 1 -maxdepth 1 ! -name "$key" -exec rm -rf {} +
+described=$cache/icu-build/$key/cmake
+if [ ! -f "$described/icu-common/CMakeLists.txt" ]; then
+  mkdir -p "$described"
+  cp -R cmake/ZigMacOS.cmake cmake/Hardening.cmake cmake/icu-common cmake/macos-headers "$described/"
+fi
 for target in "${TARGETS[@]}"; do
   arch=${target%%-*}
   [ "$arch" = aarch64 ] && arch=arm64
-  icu_objects=$cache/icu-objects/$key/$target
-  mkdir -p "$icu_objects"
-  {
-    ninja_rules "$target"
-    for source in "$icu"/source/common/*.cpp; do
-      name=$(basename "$source" .cpp)
-      printf 'build %s.o: cxx %s\n  extra = %s\n' "$name" "$source" "$icu_flags"
-    done
-    printf 'build libicuuc.a: ar'
-    for source in "$icu"/source/common/*.cpp; do printf ' %s.o' "$(basename "$source" .cpp)"; done
-    printf '\n'
-  } >"$icu_objects/build.ninja"
-  echo "ICU for $target (compiled once per ICU, Zig and flags)"
-  ninja -C "$icu_objects" -j "$jobs" --quiet libicuuc.a
-
-  build=$out/$arch
-  mkdir -p "$build"
-  {
-    ninja_rules "$target"
-    objects=""
-    for source in src/*/*.cpp; do
-      # The seam of the other system.
-      [ "$source" = src/system/os_linux.cpp ] && continue
-      object=$(echo "${source#src/}" | tr / _).o
-      printf 'build %s: cxx %s\n  extra = %s\n' "$object" "$root/$source" "$own_flags"
-      objects+=" $object"
-    done
-    printf 'build icu-data.o: cxx %s\n  extra = -x c -I%s\n' "$data_source" "$icu/source/common"
-    printf 'build %s: link%s icu-data.o %s\n' "$out/note2md-$arch" "$objects" "$icu_objects/libicuuc.a"
-  } >"$build/build.ninja"
+  toolchain=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$described/ZigMacOS.cmake"
+    -DNOTE2MD_ZIG="$zig" -DNOTE2MD_MACOS_TARGET="$target")
+  icu_build=$cache/icu-build/$key/$target
+  if [ ! -f "$icu_build/libicuuc.a" ]; then
+    echo "ICU for $target (built once per ICU, Zig and build description)"
+    cmake -S "$described/icu-common" -B "$icu_build" "${toolchain[@]}" -DNOTE2MD_ICU_SOURCE="$icu" >/dev/null
+    cmake --build "$icu_build" -j "$jobs" >/dev/null
+  fi
   echo "note2md for $target"
-  ninja -C "$build" -j "$jobs" --quiet
+  cmake -S . -B "$out/$arch" "${toolchain[@]}" -DNOTE2MD_TESTS=OFF -DNOTE2MD_WERROR=ON \
+    -DNOTE2MD_ICU_SOURCE="$icu" -DNOTE2MD_ICU_COMMON_ARCHIVE="$icu_build/libicuuc.a" \
+    -DNOTE2MD_ICU_DATA_SOURCE="$data_source" >/dev/null
+  cmake --build "$out/$arch" --target note2md -j "$jobs" >/dev/null
+  cp "$out/$arch/note2md" "$out/note2md-$arch"
 done
 llvm-lipo-14 -create -output "$out/note2md" "$out/note2md-arm64" "$out/note2md-x86_64"
 # The licences of what Zig links in besides ICU: LLVM's C++ library and
