@@ -17,7 +17,7 @@ cmake --build build-bench >/dev/null
 
 BIN=build-bench/note2md
 ICU=build-bench/bench/note2md-icu
-TOOL=build-bench/tests/benchtool
+TOOL=build-bench/bench/benchtool
 . bench/limits.sh
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/note2md-bench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT

@@ -7,8 +7,9 @@
 #   SHA256SUMS
 # Each archive holds the binary, the man page, the README and the licences of
 # the binary's parts. Two runs of one commit give the same bytes, in any folder
-# and under any umask: time stamps from SOURCE_DATE_EPOCH (else the commit's
-# date), sorted members owned by 0, gzip without name or time.
+# and under any umask: time stamps from SOURCE_DATE_EPOCH (as
+# packaging/release-facts.cmake gives it), sorted members owned by 0, gzip
+# without name or time.
 # NOTE2MD_RELEASE_URL is where the files will be downloaded from (for the
 # formula); by default the GitHub release of this version.
 set -euo pipefail
@@ -17,8 +18,12 @@ root=$(pwd)
 . scripts/deps.sh
 need_packages "${BUILD_PACKAGES[@]}" dpkg-dev
 
-version=$(sed -n 's/^project(note2md VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+# NOTE2MD_VERSION and SOURCE_DATE_EPOCH, as the package takes them.
+facts=$(mktemp)
+cmake -DSOURCE="$root" -DFACTS="$facts" -P packaging/release-facts.cmake
+. "$facts" && rm "$facts"
+version=$NOTE2MD_VERSION
+export SOURCE_DATE_EPOCH
 url=${NOTE2MD_RELEASE_URL:-https://github.com/${GITHUB_REPOSITORY:-note2md/note2md}/releases/download/v$version}
 dist=$root/dist
 rm -rf "$dist" && mkdir -p "$dist"

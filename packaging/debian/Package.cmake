@@ -17,7 +17,11 @@ if(NOTE2MD_EMBED_ICU)
   endforeach()
 endif()
 
+# The release facts are computed again first: a commit since the configure
+# changes the time stamps.
 add_custom_target(deb
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DFACTS=${PROJECT_BINARY_DIR}/release-facts.sh
+          -P ${PROJECT_SOURCE_DIR}/packaging/release-facts.cmake
   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/make-deb.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}
           ${PROJECT_BINARY_DIR} ${NOTE2MD_MAINTAINER} ${NOTE2MD_EMBEDDED_ARCHIVES}
   DEPENDS note2md

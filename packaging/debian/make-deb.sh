@@ -11,19 +11,14 @@ set -eu
 source_dir=$1 build=$2 output=$3 maintainer=$4
 shift 4
 umask 022
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# NOTE2MD_VERSION and SOURCE_DATE_EPOCH (packaging/release-facts.cmake).
+. "$build/release-facts.sh"
+version=$NOTE2MD_VERSION
+export SOURCE_DATE_EPOCH
 arch=$(dpkg --print-architecture)
 work=$(mktemp -d "${TMPDIR:-/tmp}/note2md-deb-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 root=$work/root
-
-# Time stamps: the caller's SOURCE_DATE_EPOCH, else the last commit's date,
-# else the date of the changelog's latest entry.
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null) ||
-    SOURCE_DATE_EPOCH=$(date -d "$(sed -n 's/^ -- .*>  //p' "$source_dir/doc/changelog" | head -1)" +%s)
-fi
-export SOURCE_DATE_EPOCH
 
 # A component of its own, so that this install keeps its manifest apart
 # (install_manifest_note2md.txt) from the user's install_manifest.txt.

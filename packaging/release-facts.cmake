@@ -1,0 +1,34 @@
+# The release facts, computed in this one place: the version, which
+# project(VERSION) of CMakeLists.txt sets, and the time stamp of every file a
+# release holds: SOURCE_DATE_EPOCH as the caller gives it, else the last
+# commit's date, else the date of the changelog's latest entry. Written as
+# shell assignments (NOTE2MD_VERSION=, SOURCE_DATE_EPOCH=) to FACTS, which
+# the Debian package, scripts/release.sh and the tests read.
+#   CMakeLists.txt includes it at every configure, into BUILD/release-facts.sh;
+#   cmake -DSOURCE=DIR -DFACTS=FILE -P packaging/release-facts.cmake
+#   runs it again (the package does, so that a commit since is seen).
+if(NOT SOURCE)
+  set(SOURCE ${PROJECT_SOURCE_DIR})
+endif()
+if(NOT FACTS)
+  set(FACTS ${PROJECT_BINARY_DIR}/release-facts.sh)
+endif()
+file(STRINGS ${SOURCE}/CMakeLists.txt project_line REGEX "^project\\(note2md VERSION ")
+string(REGEX MATCH "VERSION ([0-9.]+)" match "${project_line}")
+set(facts_version ${CMAKE_MATCH_1})
+
+set(facts_epoch "$ENV{SOURCE_DATE_EPOCH}")
+if(facts_epoch STREQUAL "")
+  execute_process(COMMAND git -C ${SOURCE} log -1 --format=%ct OUTPUT_VARIABLE facts_epoch
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
+  if(failed)
+    set(facts_epoch "")
+  endif()
+endif()
+if(facts_epoch STREQUAL "")
+  file(STRINGS ${SOURCE}/doc/changelog trailer REGEX "^ -- " LIMIT_COUNT 1)
+  string(REGEX REPLACE "^ -- .*>  " "" changelog_date "${trailer}")
+  execute_process(COMMAND date -d "${changelog_date}" +%s OUTPUT_VARIABLE facts_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_QUIET)
+endif()
+file(CONFIGURE OUTPUT ${FACTS} CONTENT "NOTE2MD_VERSION=${facts_version}\nSOURCE_DATE_EPOCH=${facts_epoch}\n")
