@@ -98,14 +98,14 @@ int writeNotes(const std::string& directory, bool all) {
     index << file << '\t' << name << '\n';
   };
   int number = 0;
-  for (const auto& [name, text] : note2md::testing::adversarialNotes(1 << 20)) {
+  for (const auto& [name, text] : note2md::support::adversarialNotes(1 << 20)) {
     write("adversarial-" + std::to_string(++number) + ".txt", name, text);
   }
   if (!all) return 0;
-  write("realistic-3k.txt", "realistic note, 3 KB", note2md::testing::realisticNote(3 * 1024));
-  write("realistic-1m.txt", "realistic note, 1 MiB", note2md::testing::realisticNote(1 << 20));
-  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::testing::realisticNote(16 << 20));
-  write("realistic-200m.txt", "realistic note, 200 MB", note2md::testing::realisticNote(200'000'000));
+  write("realistic-3k.txt", "realistic note, 3 KB", note2md::support::realisticNote(3 * 1024));
+  write("realistic-1m.txt", "realistic note, 1 MiB", note2md::support::realisticNote(1 << 20));
+  write("realistic-16m.txt", "realistic note, 16 MiB", note2md::support::realisticNote(16 << 20));
+  write("realistic-200m.txt", "realistic note, 200 MB", note2md::support::realisticNote(200'000'000));
   return 0;
 }
 
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "notes") == 0) return writeNotes(argv[2], true);
   if (argc >= 3 && std::strcmp(argv[1], "hostile") == 0) return writeNotes(argv[2], false);
   if (argc == 4 && std::strcmp(argv[1], "note") == 0) {
-    std::ofstream(argv[3], std::ios::binary) << note2md::testing::realisticNote(std::strtoull(argv[2], nullptr, 10));
+    std::ofstream(argv[3], std::ios::binary) << note2md::support::realisticNote(std::strtoull(argv[2], nullptr, 10));
     return 0;
   }
   if (argc >= 4 && std::strcmp(argv[1], "compare") == 0) {

@@ -1,23 +1,11 @@
 #include "notes.hpp"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-namespace note2md::testing {
+namespace note2md::support {
 namespace {
-
-// A small deterministic generator, so that every run converts the same text.
-class Random {
- public:
-  std::uint32_t next(std::uint32_t bound) {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return static_cast<std::uint32_t>(state_ % bound);
-  }
-
- private:
-  std::uint64_t state_ = 0x9E3779B97F4A7C15ULL;
-};
 
 const char* const kWords[] = {"the",     "garden", "plan",   "call",    "order", "kitchen", "seed",  "notes",
                               "meeting", "Monday", "draft",  "review",  "café",  "naïve",   "über",  "日本語",
@@ -25,10 +13,10 @@ const char* const kWords[] = {"the",     "garden", "plan",   "call",    "order",
 
 std::string sentence(Random& random, std::size_t minimum, std::size_t maximum) {
   std::string line;
-  const std::size_t target = minimum + random.next(static_cast<std::uint32_t>(maximum - minimum + 1));
+  const std::size_t target = minimum + random.below(maximum - minimum + 1);
   while (line.size() < target) {
     if (!line.empty()) line += ' ';
-    line += kWords[random.next(sizeof kWords / sizeof kWords[0])];
+    line += kWords[random.below(sizeof kWords / sizeof kWords[0])];
   }
   if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = static_cast<char>(line[0] - 'a' + 'A');
   return line;
@@ -48,29 +36,29 @@ std::string repeatTo(std::string_view piece, std::size_t size) {
 }
 
 std::string realisticNote(std::size_t size) {
-  Random random;
+  Random random(1);
   std::string note = "Weekly notes\n\nTag(s): work, home, ideas\nCreated: 5 March 2026 at 09:12\n"
                      "Updated: 6 March 2026 at 18:40\n\n";
   while (note.size() < size) {
-    switch (random.next(10)) {
+    switch (random.below(10)) {
       case 0:  // a section heading, two blank lines above it
         note += "\n\n" + sentence(random, 8, 30) + "\n\n";
         break;
       case 1:  // a checklist
-        for (std::uint32_t i = 0, n = 2 + random.next(4); i < n; ++i)
-          note += (random.next(2) != 0 ? "\u2610 " : "\u2612 ") + sentence(random, 10, 40) + "\n";
+        for (std::size_t i = 0, n = 2 + random.below(4); i < n; ++i)
+          note += (random.below(2) != 0 ? "\u2610 " : "\u2612 ") + sentence(random, 10, 40) + "\n";
         note += "\n";
         break;
       case 2:  // an attachment
-        note += "Attached: xatch:///Attachments/scan-" + std::to_string(random.next(100000)) + ".png\n\n";
+        note += "Attached: xatch:///Attachments/scan-" + std::to_string(random.below(100000)) + ".png\n\n";
         break;
       case 3:  // a line with a web address
-        note += sentence(random, 20, 60) + " https://example.org/page/" + std::to_string(random.next(100000)) +
-                "?q=" + std::to_string(random.next(1000)) + "\n";
+        note += sentence(random, 20, 60) + " https://example.org/page/" + std::to_string(random.below(100000)) +
+                "?q=" + std::to_string(random.below(1000)) + "\n";
         break;
       default:  // a paragraph of short lines, sometimes one long one
-        for (std::uint32_t i = 0, n = 1 + random.next(5); i < n; ++i)
-          note += sentence(random, 20, random.next(8) == 0 ? 240 : 90) + "\n";
+        for (std::size_t i = 0, n = 1 + random.below(5); i < n; ++i)
+          note += sentence(random, 20, random.below(8) == 0 ? 240 : 90) + "\n";
         note += "\n";
     }
   }
@@ -96,4 +84,10 @@ std::vector<std::pair<std::string, std::string>> adversarialNotes(std::size_t si
   };
 }
 
-}  // namespace note2md::testing
+std::string randomText(Random& random, const std::vector<std::string>& pieces, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += pieces[random.below(pieces.size())];
+  return text;
+}
+
+}  // namespace note2md::support

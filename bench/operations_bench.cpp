@@ -11,7 +11,7 @@
 namespace {
 
 const std::string& note() {
-  static const std::string text = note2md::testing::realisticNote(1 << 20);
+  static const std::string text = note2md::support::realisticNote(1 << 20);
   return text;
 }
 
@@ -23,7 +23,7 @@ void measure(benchmark::State& state, Operation operation) {
 }
 
 #define NOTE2MD_REWRITE_BENCHMARK(name)                                                            \
-  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::testing::name); }       \
+  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::support::name); }       \
   void BM_##name##_regex(benchmark::State& state) { measure(state, note2md::reference::name); }    \
   BENCHMARK(BM_##name##_scan)->Unit(benchmark::kMillisecond);                                      \
   BENCHMARK(BM_##name##_regex)->Unit(benchmark::kMillisecond);

@@ -8,15 +8,14 @@
 
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
+#include "notes.hpp"
 #include "reference/reference.hpp"
 #include "support/rewrite_text.hpp"
-#include "support/generator.hpp"
-#include "notes.hpp"
 
 namespace note2md {
 namespace {
 
-using namespace testing;  // the rewritings as text functions, repeat
+using namespace support;  // the rewritings as text functions, repeat
 using metadata::createName;
 using metadata::extractValueForKey;
 
@@ -73,11 +72,11 @@ TEST(Differential, ScansGiveWhatTheirPatternsGive) {
        [](const std::string& text) { return reference::createName(text, "bin/x"); },
        piecesWith({"Created: x", ":", "-", "_", "Z9", "\xCE\xB1"})},
   };
-  testing::Random random(20261206);
+  support::Random random(20261206);
   for (const auto& comparison : comparisons) {
     int differentFromInput = 0;
     for (int n = 0; n < rounds(); ++n) {
-      const std::string text = testing::randomText(random, comparison.pieces, 1 + n % 40);
+      const std::string text = support::randomText(random, comparison.pieces, 1 + n % 40);
       const std::string expected = comparison.reference(text);
       ASSERT_EQ(comparison.scan(text), expected) << comparison.name << " on " << ::testing::PrintToString(text);
       differentFromInput += expected != text;

@@ -1,90 +1,76 @@
 #!/usr/bin/env bash
 # The program as a user gets it, from the build folder BUILD:
-#   install_test.sh install BUILD  cmake --install into an empty prefix
-#   install_test.sh man BUILD      the man page passes mandoc's lint
-#   install_test.sh package BUILD  the Debian package: lintian finds nothing, a
-#                                  second build under umask 077 gives the same
-#                                  bytes, and unpacked into an empty root it
-#                                  holds what it should and converts
+#   install_test.sh install BUILD   cmake --install into an empty prefix
+#   install_test.sh man BUILD       the man page passes mandoc's lint
+#   install_test.sh package BUILD   the Debian package: lintian finds nothing, a
+#                                   second build under umask 077 gives the same
+#                                   bytes, and unpacked into an empty root it
+#                                   holds what it should and converts
 #   install_test.sh hardening BUILD the binary has Debian's hardening
-#   install_test.sh formula BUILD  the Homebrew formula is valid Ruby
-# Exits 77 (a skip for ctest) when a tool it needs is missing.
-set -euo pipefail
+#   install_test.sh formula BUILD   the Homebrew formula is valid Ruby
 mode=$1
 build=$(cd "$2" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/note2md-install-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$source_dir/tests/harness.sh"
+work=$scratch
+# NOTE2MD_VERSION (packaging/release-facts.cmake).
+. "$build/release-facts.sh" || exit 1
+version=$NOTE2MD_VERSION
 
-fail() { echo "FAIL: $*"; exit 1; }
-need() {
-  command -v "$1" >/dev/null ||
-    { echo "SKIP: $1 is not installed (Debian package ${2:-$1}; ${3:+Homebrew formula $3}${3:-none for macOS})"; exit 77; }
-}
-# Written for the bash of macOS (3.2) too.
-
-# Converts an example with the given binary and compares with what is stored.
+# converts BINARY: an example converts to what is stored beside it.
 converts() {
-  local binary=$1 record
-  record=$("$binary" "$source_dir/examples/meeting-notes.txt" "$work/out.md" HSAXL) || fail "$binary failed: $record"
-  [ "$record" = "$(cat "$source_dir/examples/meeting-notes.record")" ] || fail "unexpected record: $record"
-  cmp -s "$work/out.md" "$source_dir/examples/meeting-notes.md" || fail "unexpected Markdown from $binary"
+  expect "$1: record" "$(cat "$source_dir/examples/meeting-notes.record")" \
+    "$("$1" "$source_dir/examples/meeting-notes.txt" "$work/out.md" HSAXL)"
+  ok "$1: Markdown" cmp -s "$work/out.md" "$source_dir/examples/meeting-notes.md"
 }
-
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
 
 case $mode in
 install)
   cmake --install "$build" --prefix "$work/prefix" >/dev/null
   for file in bin/note2md share/man/man1/note2md.1 share/doc/note2md/README.md share/doc/note2md/LICENSE \
               share/doc/note2md/LICENSE.ICU share/doc/note2md/copyright; do
-    [ -f "$work/prefix/$file" ] || fail "cmake --install did not install $file"
+    ok "cmake --install installs $file" test -f "$work/prefix/$file"
   done
   converts "$work/prefix/bin/note2md"
   ;;
 man)
   need mandoc mandoc mandoc
-  page="$build/doc/note2md.1"
-  lint=$(mandoc -Tlint -Wwarning "$page" 2>&1) || fail "mandoc -Tlint: $lint"
-  [ -z "$lint" ] || fail "mandoc -Tlint: $lint"
-  grep -q "^\.Os note2md $version\$" "$page" || fail "the man page does not show version $version"
+  expect "mandoc -Tlint" "" "$(mandoc -Tlint -Wwarning "$build/doc/note2md.1" 2>&1)"
+  ok "the man page shows version $version" grep -q "^\.Os note2md $version\$" "$build/doc/note2md.1"
   ;;
 package)
-  [ "$(uname)" = Linux ] || { echo "SKIP: the Debian package is built on Linux only"; exit 77; }
+  [ "$(uname)" = Linux ] || skip "the Debian package is built on Linux only"
   need dpkg-deb
   need dpkg-shlibdeps
   need lintian
-  cmake --build "$build" --target deb >/dev/null || fail "the deb target failed"
-  deb=$(ls "$build"/note2md_"$version"_*.deb) || fail "no note2md_${version}_ARCH.deb"
-  cp "$deb" "$work/first.deb"
-  (umask 077 && cmake --build "$build" --target deb >/dev/null) || fail "the deb target failed under umask 077"
-  cmp -s "$deb" "$work/first.deb" || fail "a second build of the package under umask 077 differs"
+  ok "the deb target" cmake --build "$build" --target deb >/dev/null
+  deb=$build/note2md_${version}_$(dpkg --print-architecture).deb
+  cp "$deb" "$work/first.deb" || exit 1
+  ok "the deb target under umask 077" sh -c "umask 077 && cmake --build '$build' --target deb >/dev/null"
+  ok "a second build of the package under umask 077 is the same" cmp -s "$deb" "$work/first.deb"
   # Warnings count as much as errors; overrides carry their reasons.
-  report=$(lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $report"
-  [ "$(dpkg-deb -f "$deb" Package Version Section Multi-Arch)" = "Package: note2md
+  ok "lintian finds nothing" lintian --fail-on error,warning "$deb"
+  expect "control fields" "Package: note2md
 Version: $version
 Section: utils
-Multi-Arch: foreign" ] || fail "unexpected control fields: $(dpkg-deb -f "$deb")"
-  # Captured first: grep -q would stop reading early and fail the pipe.
-  fields=$(dpkg-deb -f "$deb" Maintainer Description)
-  [[ $fields == *"Maintainer: "?*"Description: "?* ]] || fail "no Maintainer or Description: $fields"
-  mkdir "$work/root"
-  dpkg-deb -x "$deb" "$work/root"
+Multi-Arch: foreign" "$(dpkg-deb -f "$deb" Package Version Section Multi-Arch)"
+  expect "Maintainer and Description" yes \
+    "$([[ $(dpkg-deb -f "$deb" Maintainer Description) == *"Maintainer: "?*"Description: "?* ]] && echo yes)"
+  mkdir "$work/root" && dpkg-deb -x "$deb" "$work/root"
   for file in usr/bin/note2md usr/share/man/man1/note2md.1.gz usr/share/doc/note2md/copyright \
               usr/share/doc/note2md/changelog.gz; do
-    [ -f "$work/root/$file" ] || fail "the package does not hold /$file"
+    ok "the package holds /$file" test -f "$work/root/$file"
   done
-  gzip -dc "$work/root/usr/share/man/man1/note2md.1.gz" >"$work/note2md.1"
-  grep -q "^\.Os note2md $version\$" "$work/note2md.1" || fail "the packaged man page does not show version $version"
+  ok "the packaged man page shows version $version" \
+    sh -c "gzip -dc '$work/root/usr/share/man/man1/note2md.1.gz' | grep -q '^\.Os note2md $version\$'"
   converts "$work/root/usr/bin/note2md"
   ;;
 hardening)
-  [ "$(uname)" = Linux ] || { echo "SKIP: hardening-check reads ELF binaries only"; exit 77; }
+  [ "$(uname)" = Linux ] || skip "hardening-check reads ELF binaries only"
   need hardening-check devscripts
   grep -q '^CMAKE_BUILD_TYPE:STRING=Debug$' "$build/CMakeCache.txt" &&
-    { echo "SKIP: a Debug build is not optimised, so its string functions are not checked"; exit 77; }
-  report=$(hardening-check --nocfprotection "$build/note2md") || fail "hardening-check: $report"
+    skip "a Debug build is not optimised, so its string functions are not checked"
+  ok "hardening-check" hardening-check --quiet --nocfprotection "$build/note2md"
   # hardening-check knows only the looped form of stack-clash probes; the
   # unrolled one is there wherever a frame is larger than a page: the stack
   # pointer goes down a page and touches it, by "or $0x0" (g++) or
@@ -92,14 +78,11 @@ hardening)
   probes=$(objdump -d --no-show-raw-insn "$build/note2md" |
     awk '/sub +\$0x1000,%rsp/ { page = 1; next } page && /(or|mov)q? +\$0x0,\(%rsp\)/ { n++ } { page = 0 }
          END { print n + 0 }')
-  [ "$probes" -gt 0 ] || fail "no stack-clash probe in the binary"
+  ok "stack-clash probes in the binary" test "$probes" -gt 0
   ;;
 formula)
   need ruby ruby ruby
-  check=$(ruby -c "$source_dir/packaging/homebrew/note2md.rb" 2>&1) || fail "ruby -c: $check"
-  ;;
-*)
-  fail "unknown mode $mode"
+  ok "ruby -c accepts the formula" ruby -c "$source_dir/packaging/homebrew/note2md.rb"
   ;;
 esac
-echo "ok: $mode"
+finish

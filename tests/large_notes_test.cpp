@@ -25,11 +25,11 @@ TEST(LargeNotes, GivingMemoryBackDuringARewritingChangesNoResult) {
   };
   const std::size_t size = std::size_t{12} << 20;
   const std::pair<const char*, std::string> notes[] = {
-      {"realistic", testing::realisticNote(size)},
+      {"realistic", support::realisticNote(size)},
       {"one change at the end", "Title\n\n" + std::string(size, 'x') +
                                     "\n\n\nEnd\n\nxatch:///Attachments/a https://a.org\nx\n"},
-      {"short lines", "Title\n\n" + testing::repeatTo("a\n", size)},
-      {"addresses", testing::repeatTo("http://a xatch:///Attachments/b\n", size)},
+      {"short lines", "Title\n\n" + support::repeatTo("a\n", size)},
+      {"addresses", support::repeatTo("http://a xatch:///Attachments/b\n", size)},
   };
   for (const auto& [letter, apply] : rewritings) {
     int compared = 0;

@@ -3,7 +3,7 @@
 // Linux never compiles this file. scripts/build-macos.sh compiles and links
 // it for both Mac targets on every CI run here; it runs only in the hosted
 // workflow's macOS jobs (.github/workflows/ci.yml: macos-15, macos-26,
-// macos-15-intel, macos-26-intel), through tests/e2e/all.sh, whose macos
+// macos-15-intel, macos-26-intel), through scripts/e2e.sh, whose macos
 // section checks what Linux cannot imitate: ACLs and their inheritable
 // entries, attributes the system manages or a safe save drops, Finder's
 // flags and dates, the stored name, names that are not UTF-8. Here, besides,

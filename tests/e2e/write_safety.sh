@@ -13,12 +13,11 @@ permissions() {
   mkdir u sg outer outer/inner dropbox shared && chown 1001:1001 u outer/inner && chown 0:2000 sg && chmod 2775 sg
   # Folders that may be searched but not read, as ">" may write there.
   chmod 711 outer && chmod 733 dropbox && chmod 777 shared
-  # user, path, the existing file's mode and owner:group (- - for none), an
-  # ACL entry and an extended attribute it has (- for none), the status, and
-  # the mode and owner:group after; a failure says "Permission denied"
-  # unless the row says otherwise after a "|".
+  # The file beforehand (- for none, or none of it) and after; a failure
+  # says "Permission denied" unless the row says otherwise after a "|".
   while IFS='|' read -r row reason; do
     read -r user path mode owner acl attribute want_status want_mode want_owner <<<"$row"
+    [ "$user" = user ] && continue
     umask 022
     [ "$mode" = - ] || { echo previous >"$path" && chmod "$mode" "$path" && chown "$owner" "$path"; }
     [ "$acl" = - ] || setfacl -m "$acl" "$path"
@@ -28,6 +27,7 @@ permissions() {
     expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
       "$status $out $(mode_owner "$path")"
   done <<'TABLE'
+user path                mode owner       acl        attribute   status mode:after owner:after
 0    new.md              -    -           -          -           0 644 0:0
 0    kept.md             640  65534:65534 -          -           0 640 65534:65534
 0    setid.md            6755 0:0         -          -           0 755 0:0
@@ -193,8 +193,9 @@ TABLE
 }
 
 # The number of the openat call that makes the new file ($openat) for the
-# output PATH (out.md if none) as it stands (new or existing), and whether
-# that file is unnamed ($unnamed: O_TMPFILE) or named.
+# output PATH (out.md if none) as it stands (new or existing), whether that
+# file is unnamed ($unnamed: O_TMPFILE) or named, and the strace options that
+# make it named ($named, none where it is).
 pending_openat() {
   strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt "${1:-out.md}" "" >/dev/null || {
     echo "FAIL: the traced run failed"
@@ -204,27 +205,34 @@ pending_openat() {
   line=$(grep -n -e O_TMPFILE -e '"\.note2md-' trace.log | grep -v '= -1 ' | head -1)
   openat=${line%%:*}
   case $line in *O_TMPFILE*) unnamed=yes ;; *) unnamed=no ;; esac
+  named=()
+  [ "$unnamed" = yes ] && named=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
 }
 
-# start_held STRACE-OPTION... -- NOTE2MD-ARGUMENT...: starts a run whose
-# fsync strace holds back for a second, and waits until its new file is open.
-# Sets $tracer (strace) and $pid (the run); the run prints to held.out. A
-# signal named in $ignored is ignored by the caller.
+# start_held [--at CALL] STRACE-OPTION... -- NOTE2MD-ARGUMENT...: starts a
+# run whose fsync (or CALL, then the only call traced) strace holds back for
+# a second, and waits until the run is held there (for fsync: until its new
+# file is open). Sets $tracer (strace) and $pid (the run); the run prints to
+# held.out. A signal named in $ignored is ignored by the caller.
 start_held() {
-  local options=()
+  local hold=fsync options=()
+  [ "$1" = --at ] && hold=$2 && options=(-f --seccomp-bpf -e "trace=$2") && shift 2
   while [ "$1" != -- ]; do options+=("$1"); shift; done
   shift
   # A shell starts background commands with SIGINT and SIGQUIT ignored.
-  env --default-signal ${ignored:+--ignore-signal="$ignored"} strace -qq -o /dev/null -e inject=fsync:delay_enter=1000000 ${options[@]+"${options[@]}"} \
-    "$NOTE2MD" "$@" >held.out 2>&1 &
+  env --default-signal ${ignored:+--ignore-signal="$ignored"} strace -qq -o /dev/null \
+    -e "inject=$hold:delay_enter=1000000" ${options[@]+"${options[@]}"} "$NOTE2MD" "$@" >held.out 2>&1 &
   tracer=$!
   local tries
   for tries in $(seq 500); do
-    pid=$(pgrep -P "$tracer") && ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$' &&
-      return 0
+    pid=$(pgrep -P "$tracer") && if [ "$hold" = fsync ]; then
+      ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$'
+    else
+      grep -q 'tracing stop' "/proc/$pid/status"
+    fi && return 0
     sleep 0.01
   done
-  echo "FAIL: the held run never opened its new file"
+  echo "FAIL: the held run never got to $hold"
   exit 1
 }
 
@@ -242,7 +250,7 @@ signals() {
     [ "$kind" = unnamed ] && [ "$unnamed" = no ] && continue
     echo previous >out.md
     local inject=() ignored="" number
-    [ "$kind" != unnamed ] && [ "$unnamed" = yes ] && inject=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+    [ "$kind" != unnamed ] && inject=(${named[@]+"${named[@]}"})
     [ "$kind" = ignored ] && ignored=$signal
     start_held ${inject[@]+"${inject[@]}"} -- note.txt out.md HSAXL
     kill "-$signal" "$pid"
@@ -294,9 +302,8 @@ races() {
         pending_openat "$path"
         rm "$path"
         [ "$kind" = named ] && [ "$unnamed" = no ] && continue
-        options=()
-        [ "$kind" = fallback ] && options=(-e inject=renameat2:error=EINVAL)
-        [ "$unnamed" = yes ] && options+=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
+        options=(${named[@]+"${named[@]}"})
+        [ "$kind" = fallback ] && options+=(-e inject=renameat2:error=EINVAL)
         # first with no race at all
         convert strace -qq -o /dev/null "${options[@]}" -- note.txt "$path" ""
         expect "$path, alone ($kind)" "$record Title 0" "$out $(head -1 "$path") $(leftovers)"
@@ -318,14 +325,7 @@ races() {
   # a name in two steps) is a new file again: the run is held at its access
   # check, the only call it stops at, while the file is removed.
   echo previous >gone.md
-  strace -f -qq -o /dev/null --seccomp-bpf -e trace=faccessat2 -e inject=faccessat2:delay_enter=1000000 \
-    "$NOTE2MD" note.txt gone.md "" >held.out 2>&1 &
-  tracer=$!
-  local tries
-  for tries in $(seq 500); do
-    pid=$(pgrep -P "$tracer") && grep -q 'tracing stop' "/proc/$pid/status" && break
-    sleep 0.01
-  done
+  start_held --at faccessat2 -- note.txt gone.md ""
   rm gone.md
   wait "$tracer"
   expect "a destination gone while held" "0 $record Title 0" "$? $(cat held.out) $(head -1 gone.md) $(leftovers)"
@@ -430,8 +430,6 @@ TABLE
   fi
   # An auxiliary file that cannot be removed is named in the error line (a
   # named file, where the program makes unnamed ones).
-  local named=()
-  [ "$unnamed" = yes ] && named=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
   convert strace -qq -o /dev/null ${named[@]+"${named[@]}"} -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM \
     -- note.txt out.md ""
   left=$(find . -name '.note2md-*' | sed 's|^\./||')

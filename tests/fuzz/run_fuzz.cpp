@@ -42,7 +42,7 @@ class Harness {
     check(capture_ != nullptr && ::dup2(fileno(capture_), STDOUT_FILENO) >= 0);
   }
 
-  void setNote(const std::string& bytes) { note2md::testing::writeFile(note_, bytes); }
+  void setNote(const std::string& bytes) { note2md::support::writeFile(note_, bytes); }
 
   Result run(const std::string& options) {
     ::unlink(out_.c_str());
@@ -55,12 +55,12 @@ class Harness {
     result.printed.resize(static_cast<std::size_t>(::lseek(STDOUT_FILENO, 0, SEEK_CUR)));
     check(::pread(fileno(capture_), result.printed.data(), result.printed.size(), 0) ==
           static_cast<ssize_t>(result.printed.size()));
-    if (::access(out_.c_str(), F_OK) == 0) result.markdown = note2md::testing::readFile(out_);
+    if (::access(out_.c_str(), F_OK) == 0) result.markdown = note2md::support::readFile(out_);
     return result;
   }
 
  private:
-  note2md::testing::ScratchDirectory scratch_;
+  note2md::support::ScratchDirectory scratch_;
   std::string note_;
   std::string out_;
   std::FILE* capture_;
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes = input.substr(newline + 1);
   harness.setNote(bytes);
 
-  note2md::testing::DecodedText decoded = note2md::testing::decodeText(bytes);
+  note2md::support::DecodedText decoded = note2md::support::decodeText(bytes);
   Result result = harness.run(options);
   if (!decoded.ok) {
     check(result.status == 1 && !result.markdown);

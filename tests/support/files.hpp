@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-namespace note2md::testing {
+namespace note2md::support {
 
 // A fresh folder under $TMPDIR, removed with everything in it at the end.
 class ScratchDirectory {
@@ -39,4 +39,4 @@ inline void writeFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
-}  // namespace note2md::testing
+}  // namespace note2md::support

@@ -5,7 +5,7 @@
 #include "system/failure.hpp"
 #include "unicode/decode.hpp"
 
-namespace note2md::testing {
+namespace note2md::support {
 
 std::string rewritten(Rewrite rewrite, std::string_view text) {
   system::Buffer in(text);
@@ -36,4 +36,4 @@ DecodedText decodeText(std::string_view bytes) {
   return result;
 }
 
-}  // namespace note2md::testing
+}  // namespace note2md::support

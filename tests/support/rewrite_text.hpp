@@ -17,7 +17,7 @@ struct BufferTesting {
 
 }  // namespace note2md::system
 
-namespace note2md::testing {
+namespace note2md::support {
 
 using Rewrite = bool (*)(system::Buffer& text, system::Buffer& out);
 
@@ -39,4 +39,4 @@ struct DecodedText {
 // decodeNote on a copy of the bytes.
 DecodedText decodeText(std::string_view bytes);
 
-}  // namespace note2md::testing
+}  // namespace note2md::support

@@ -2,17 +2,17 @@
 # What the hosted macOS jobs run, run here with only the commands a stock
 # macOS has on the PATH, stand-ins with the BSD behaviour where Debian's
 # differs (bsd/), and as a user without root: every end-to-end script
-# against $NOTE2MD (all.sh), then scripts/example.sh in a copy of the tree,
+# against $NOTE2MD (scripts/e2e.sh), then scripts/example.sh in a copy of the tree,
 # then a short round of bench/per-note.sh.
 # Besides macOS's own commands the PATH holds what a Mac that builds from
 # source has too: bash 3.2 and a compiler as Xcode's tools give them,
 # cmake, ninja and cmark-gfm as the job installs them with Homebrew, and
 # dpkg-query, which deps.sh asks here where it would ask brew on a Mac.
-# Usage: macos_commands.sh   (NOTE2MD set; as root it acts as uid 1001)
+# Usage: scripts/macos-commands.sh   (NOTE2MD set; as root it acts as uid 1001)
 set -euo pipefail
 NOTE2MD=${NOTE2MD:?set NOTE2MD to the note2md binary}
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
+here=$root/tests/e2e
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/tmp" "$work/home" "$work/tree"
@@ -39,7 +39,7 @@ fi
 macos_run() {
   "${as[@]+"${as[@]}"}" env -i PATH="$work/bin" HOME="$work/home" TMPDIR="$work/tmp" NOTE2MD="$work/note2md" "$@"
 }
-macos_run bash "$work/tree/tests/e2e/all.sh"
+macos_run bash "$work/tree/scripts/e2e.sh"
 macos_run bash "$work/tree/scripts/example.sh" >"$work/example.log" 2>&1 || { cat "$work/example.log"; exit 1; }
 cmp "$work/tree/build/weekend-plans.md" "$root/examples/weekend-plans.md"
 echo "scripts/example.sh: the example converts as stored"

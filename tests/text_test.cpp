@@ -1,0 +1,73 @@
+// Functions of text that the case files cannot hold: the UTF-8 automaton
+// against ICU's decoder on many byte strings, keys that are not plain text,
+// and the Splice precondition.
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unicode/utf8.h>
+
+#include "metadata/header.hpp"
+#include "notes.hpp"
+#include "rewrite/splice.hpp"
+#include "unicode/utf8.hpp"
+
+namespace note2md {
+namespace {
+
+// The automaton is a table of its own; ICU's decoder says what is well-formed
+// and where the first ill-formed sequence starts.
+TEST(Utf8, TheAutomatonFindsWhatIcuFinds) {
+  const unsigned char interesting[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF,
+                                       0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
+  auto icuFirstInvalid = [](const std::string& bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int32_t>(bytes.size());
+    for (int32_t i = 0; i < length;) {
+      const int32_t start = i;
+      UChar32 c;
+      U8_NEXT(data, i, length, c);
+      if (c < 0) return static_cast<std::size_t>(start);
+    }
+    return std::string::npos;
+  };
+  support::Random random(7);
+  int accepted = 0;
+  for (int round = 0; round < 200000; ++round) {
+    std::string bytes;
+    // Runs of ASCII in between, so that the eight-byte skipping takes part.
+    for (std::size_t piece = 0, pieces = 1 + random.below(6); piece < pieces; ++piece) {
+      if (random.below(3) == 0) bytes.append(random.below(12), 'a');
+      bytes.push_back(static_cast<char>(interesting[random.below(sizeof interesting)]));
+    }
+    // In a block of exactly its size, so that reading past it is caught.
+    const auto exact = std::make_unique<char[]>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), exact.get());
+    const std::size_t expected = icuFirstInvalid(bytes);
+    ASSERT_EQ(unicode::firstInvalidUtf8({exact.get(), bytes.size()}), expected) << ::testing::PrintToString(bytes);
+    accepted += expected == std::string::npos;
+  }
+  EXPECT_GT(accepted, 2000);
+}
+
+TEST(HeaderKeys, OnlyKeysThatStandForPlainTextAreTaken) {
+  for (const char* key : {"Tag(s):", "Cre.ted:", "Tag(s:", "Created\\s", "Tag s:", "Tag\\"})
+    EXPECT_THROW(metadata::extractValueForKey("Tag(s): a", key), std::invalid_argument) << key;
+}
+
+TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "preconditions are checked in debug builds only";
+#else
+  system::Buffer text("abcdef");
+  system::Buffer out;
+  rewrite::Splice splice(text, out, 0);
+  splice.replace(3, 4).append("x");
+  EXPECT_DEATH(splice.replace(1, 2), "");
+#endif
+}
+
+}  // namespace
+}  // namespace note2md

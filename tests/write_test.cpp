@@ -1,0 +1,95 @@
+// The write path's policies, with a stand-in for the system where it needs
+// one: the flush calls of macOS, the attributes never carried.
+#include <cerrno>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "system/attributes.hpp"
+#include "system/flush.hpp"
+
+namespace note2md {
+namespace {
+
+// The flush policy of macOS, run here with a stand-in for the system: what
+// each call answers, which calls are made and what the flush returns. A
+// drive error must never pass for success by a fallback to fsync, which on
+// macOS does not reach the drive.
+TEST(Flush, FallsBackOnlyWhereTheFileSystemDoesNotOfferACall) {
+  struct Row {
+    system::Flush how;
+    int barrier, full, fsync;  // the answers
+    const char* calls;         // b, f, s: the calls made, in order
+    int result;
+  };
+  const Row rows[] = {
+      {system::Flush::ordered, 0, 0, 0, "b", 0},
+      {system::Flush::ordered, ENOTTY, 0, 0, "bf", 0},  // FAT on macOS: no barrier, but a full flush
+      {system::Flush::ordered, ENOTSUP, ENOTTY, 0, "bfs", 0},
+      {system::Flush::ordered, EIO, 0, 0, "b", EIO},
+      {system::Flush::ordered, EINVAL, EIO, 0, "bf", EIO},
+      {system::Flush::durable, 0, 0, 0, "f", 0},
+      {system::Flush::durable, 0, ENOTTY, EIO, "fs", EIO},
+      {system::Flush::durable, 0, ENOSPC, 0, "f", ENOSPC},
+      {system::Flush::durable, 0, EINTR, 0, "f", EINTR},
+      {system::Flush::durable, 0, ENOTTY, EROFS, "fs", 0},  // nothing to flush on a read-only file system
+      {system::Flush::durable, 0, EBADF, 0, "f", 0},
+  };
+  static const Row* row;
+  static std::string calls;
+  for (const Row& each : rows) {
+    row = &each;
+    calls.clear();
+    const int result = system::flush(7, each.how, [](int fd, system::os::FlushCall call) {
+      EXPECT_EQ(fd, 7);
+      calls += "bfs"[static_cast<int>(call)];
+      return call == system::os::FlushCall::barrier ? row->barrier : call == system::os::FlushCall::full ? row->full : row->fsync;
+    });
+    EXPECT_EQ(calls + " " + std::to_string(result), std::string(each.calls) + " " + std::to_string(each.result))
+        << "row " << &each - rows;
+  }
+}
+
+// The attributes that stay with the old file, as the README lists them, and
+// on macOS what Apple's safe save drops (its own table, and a name's flags
+// suffix); anything else goes on.
+TEST(Attributes, WhatBelongsToTheOldContentOrTheSystemStaysBehind) {
+  struct Row {
+    const char* name;
+    bool stays;       // everywhere
+    bool staysOnMac;  // on macOS
+  };
+  const Row rows[] = {
+      {"security.capability", true, true},
+      {"security.ima", true, true},
+      {"security.evm", true, true},
+      {"com.apple.quarantine", true, true},
+      {"com.apple.macl", true, true},
+      {"com.apple.provenance", true, true},
+      {"com.apple.rootless", true, true},
+      {"com.apple.decmpfs", true, true},
+      {"com.apple.cs.CodeDirectory", true, true},
+      {"com.apple.TextEncoding", false, true},
+      {"com.apple.ResourceFork", false, true},
+      {"com.apple.FinderInfo", false, true},
+      {"com.apple.root.installed", false, true},
+      {"com.apple.metadata:kMDItemIsShared", false, true},
+      {"com.example.draft#N", false, true},
+      {"user.origin", false, false},
+      {"system.posix_acl_access", false, false},
+      {"security.selinux", false, false},
+      {"com.apple.metadata:_kMDItemUserTags", false, false},
+      {"com.example.tag#S", false, false},
+      {"com.apple.quarantine2", false, false},
+      {"com.apple.c", false, false},
+  };
+#ifdef __APPLE__
+  constexpr bool kMac = true;
+#else
+  constexpr bool kMac = false;
+#endif
+  for (const Row& row : rows) EXPECT_EQ(system::mustNotCarry(row.name), kMac ? row.staysOnMac : row.stays) << row.name;
+}
+
+}  // namespace
+}  // namespace note2md
