@@ -51,5 +51,15 @@ TEST(LargeNotes, GivingMemoryBackDuringARewritingChangesNoResult) {
   }
 }
 
+// The run hands each rewriting the buffer that held an earlier text, with
+// room to spare: what it writes there stays whole as the buffer grows.
+TEST(LargeNotes, AReusedBufferKeepsItsTextAsItGrows) {
+  system::Buffer reused;
+  reused.reserve(std::size_t{2} << 20);
+  reused.append("earlier text").clear();
+  reused.append("a").append(std::string(std::size_t{3} << 20, 'b'));
+  EXPECT_EQ(reused.view().substr(0, 2), "ab");
+}
+
 }  // namespace
 }  // namespace note2md
