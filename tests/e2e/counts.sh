@@ -67,6 +67,10 @@ memory() {
   big
   read -r peak _ < <("$BENCHTOOL" rss "$NOTE2MD" big.txt out.md HSAXL)
   within "peak resident KiB, 16 MiB note" "$peak" "$(peak_limit_kib "$(wc -c <big.txt)")"
+  # A file past the largest note is refused before anything is read.
+  dd if=/dev/zero of=huge.txt bs=1 count=0 seek=$(((1 << 30) + 1)) 2>/dev/null
+  read -r peak _ < <("$BENCHTOOL" rss "$NOTE2MD" huge.txt out.md HSAXL)
+  within "peak resident KiB, a 1 GiB + 1 note refused" "$peak" "$(peak_limit_kib 0)"
 }
 
 case $1 in

@@ -18,11 +18,14 @@ permissions() {
   while IFS='|' read -r row reason; do
     read -r user path mode owner acl attribute want_status want_mode want_owner <<<"$row"
     [ "$user" = user ] && continue
+    # uid/group: a user with one more group
+    local groups=--clear-groups
+    [ "${user#*/}" != "$user" ] && groups=--groups=${user#*/} && user=${user%/*}
     umask 022
     [ "$mode" = - ] || { echo previous >"$path" && chmod "$mode" "$path" && chown "$owner" "$path"; }
     [ "$acl" = - ] || setfacl -m "$acl" "$path"
     [ "$attribute" = - ] || setfattr -n "$attribute" -v exporter "$path"
-    convert as_user "$user" -- note.txt "$path" ""
+    convert setpriv --reuid "$user" --regid "$user" "$groups" -- note.txt "$path" ""
     [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": ${reason:-Permission denied}"
     expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
       "$status $out $(mode_owner "$path")"
@@ -40,6 +43,7 @@ user path                mode owner       acl        attribute   status mode:aft
 1001 outer/inner/new.md  -    -           -          -           0 644 1001:1001
 1001 dropbox/new.md      -    -           -          -           0 644 1001:1001
 1002 shared/acl.md       444  1001:1001   u:1002:rw  user.origin 0 404 1002:1002
+1001/2000 shared/g.md    664  1003:2000   -          -           0 664 1001:2000
 TABLE
 
   # Folders where no name can be renamed or removed: refused before anything
@@ -79,9 +83,12 @@ TABLE
   expect "ACL and attributes kept" "$record $attributes" "$out $(getfacl -cp acl.md; getfattr -d -m - acl.md)"
   # A new file gets the folder's default ACL as from ">", no explicit mode.
   mkdir dacl && setfacl -d -m u:1005:rw,m::rw,o::- dacl
-  cat note.txt >dacl/shell.md
+  cat note.txt >dacl/shell.md && cp -p note.txt dacl/plain.md && setfacl -b dacl/plain.md
   convert -- note.txt dacl/new.md ""
   expect "default ACL" "$(getfacl -cp dacl/shell.md | sed 1d)" "$(getfacl -cp dacl/new.md | sed 1d)"
+  # A file without an ACL there stays without one when it is replaced.
+  convert -- note.txt dacl/plain.md ""
+  expect "no ACL kept" "$(getfacl -cp note.txt)" "$(getfacl -cp dacl/plain.md)"
 
   need strace
   # The new file had no ACL to remove (what some file systems answer with
@@ -453,19 +460,20 @@ filesystems() {
   else
     mkdir np && chown 1001 np
     # user | the output | its mode beforehand (- for none) | a fault: linking
-    # a descriptor refused, as before Linux 6.10 for all but root
-    while read -r user path mode fault; do
+    # a descriptor refused, as before Linux 6.10 for all but root | its mode after
+    while read -r user path mode fault after; do
       [ "$mode" = - ] || { echo previous >"$path" && chown "$user" "$path" && chmod "$mode" "$path"; }
       local run=(setpriv --reuid "$user" --regid "$user" --clear-groups)
       [ "$fault" = - ] || { command -v strace >/dev/null || continue; run+=(strace -qq -o /dev/null -e "inject=$fault"); }
       convert unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"' "${run[@]}" \
         -- note.txt "$path" H
-      expect "without /proc: $path as $user" "$record # Title 0" "$out $(head -1 "$path") $(leftovers)"
+      expect "without /proc: $path as $user" "$record # Title 0 $after" \
+        "$out $(head -1 "$path") $(leftovers) $(file_stat %a %Lp "$path")"
     done <<'TABLE'
-0    np/new.md  -   -
-0    np/old.md  644 -
-1001 np/wo.md   200 -
-1001 np/late.md -   linkat:error=ENOENT:when=2
+0    np/new.md  -   -                          644
+0    np/old.md  644 -                          644
+1001 np/wo.md   200 -                          200
+1001 np/late.md -   linkat:error=ENOENT:when=2 644
 TABLE
   fi
   need fusefat fusefat
