@@ -32,16 +32,10 @@ ok() {
 # rest, unless a check before has failed.
 need() {
   case $1 in
-  root) [ "$(id -u)" -eq 0 ] && return 0 ;;
-  *) command -v "$1" >/dev/null && return 0 ;;
+  root) [ "$(id -u)" -eq 0 ] || skip "only root can act as other users and own their files" ;;
+  *) command -v "$1" >/dev/null ||
+    skip "$1 is not installed (Debian package ${2:-$1}; ${3:+Homebrew formula $3}${3:-none for macOS})" ;;
   esac
-  [ "$failures" -eq 0 ] || { finish; exit 1; }
-  if [ "$1" = root ]; then
-    echo "SKIP: only root can act as other users and own their files"
-  else
-    echo "SKIP: $1 is not installed (Debian package ${2:-$1}; ${3:+Homebrew formula $3}${3:-none for macOS})"
-  fi
-  exit 77
 }
 
 # skip WHY: skips the rest, unless a check before has failed.

@@ -40,9 +40,7 @@ man)
   ;;
 package)
   [ "$(uname)" = Linux ] || skip "the Debian package is built on Linux only"
-  need dpkg-deb
-  need dpkg-shlibdeps
-  need lintian
+  for tool in dpkg-deb dpkg-shlibdeps lintian; do need "$tool"; done
   ok "the deb target" cmake --build "$build" --target deb >/dev/null
   deb=$build/note2md_${version}_$(dpkg --print-architecture).deb
   cp "$deb" "$work/first.deb" || exit 1

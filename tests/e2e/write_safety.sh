@@ -50,10 +50,7 @@ TABLE
   # is named there, so nothing stays; a new file in an append-only folder is
   # named at once where it is made unnamed. folder flag | file | status
   mkdir locked && echo previous >locked/old.md
-  if ! chattr +a locked 2>/dev/null; then
-    echo "this file system has no folder flags: the locked folders are left out"
-  else
-    chattr -a locked
+  if chattr +a locked 2>/dev/null && chattr -a locked; then
     pending_openat locked/new.md && rm locked/new.md
     while read -r flag file; do
       chattr "+$flag" locked
@@ -73,6 +70,8 @@ a new.md
 i old.md
 i new.md
 TABLE
+  else
+    echo "this file system has no folder flags: the locked folders are left out"
   fi
 
   # An ACL and extended attributes go on to the new file as they were.
