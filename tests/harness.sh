@@ -20,8 +20,7 @@ expect() {
 
 # ok WHAT COMMAND...: a check that COMMAND succeeds.
 ok() {
-  local what=$1
-  shift
+  local what=$1 && shift
   checks=$((checks + 1))
   "$@" && return 0
   failures=$((failures + 1))

@@ -55,6 +55,7 @@ TEST(Utf8, TheAutomatonFindsWhatIcuFinds) {
 TEST(HeaderKeys, OnlyKeysThatStandForPlainTextAreTaken) {
   for (const char* key : {"Tag(s):", "Cre.ted:", "Tag(s:", "Created\\s", "Tag s:", "Tag\\"})
     EXPECT_THROW(metadata::extractValueForKey("Tag(s): a", key), std::invalid_argument) << key;
+  EXPECT_EQ(metadata::extractValueForKey("Tag(s) a", "Tag\\(s\\)"), "a") << "a key that ends in an escape";
 }
 
 TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {

@@ -126,10 +126,11 @@ TABLE
 # Links are followed as ">" follows them, but never planted ones, and never
 # into a descriptor.
 links() {
-  ln -s sub/../made.md dangling.md && mkdir sub
+  ln -s sub/../made.md dangling.md && ln -s m short.md && mkdir sub
   convert -- note.txt dangling.md ""
-  expect "a dangling link: its file is made, the link stays" "Title made.md" \
-    "$(head -1 made.md) $(basename "$(readlink -f dangling.md)")"
+  convert -- note.txt short.md ""
+  expect "dangling links, one of one letter: their files are made, the links stay" "Title made.md Title" \
+    "$(head -1 made.md) $(basename "$(readlink -f dangling.md)") $(head -1 m)"
   # As many links in a row as the kernel follows (40, on macOS 32), not one
   # more: c1 leads through them to c41 (or c33), c0 one further.
   local most=40 i
@@ -203,10 +204,8 @@ TABLE
 # file is unnamed ($unnamed: O_TMPFILE) or named, and the strace options that
 # make it named ($named, none where it is).
 pending_openat() {
-  strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt "${1:-out.md}" "" >/dev/null || {
-    echo "FAIL: the traced run failed"
-    exit 1
-  }
+  strace -qq -o trace.log -e trace=openat "$NOTE2MD" note.txt "${1:-out.md}" "" >/dev/null ||
+    { echo "FAIL: the traced run failed"; exit 1; }
   local line
   line=$(grep -n -e O_TMPFILE -e '"\.note2md-' trace.log | grep -v '= -1 ' | head -1)
   openat=${line%%:*}
@@ -229,7 +228,6 @@ start_held() {
   env --default-signal ${ignored:+--ignore-signal="$ignored"} strace -qq -o /dev/null \
     -e "inject=$hold:delay_enter=1000000" ${options[@]+"${options[@]}"} "$NOTE2MD" "$@" >held.out 2>&1 &
   tracer=$!
-  local tries
   for tries in $(seq 500); do
     pid=$(pgrep -P "$tracer") && if [ "$hold" = fsync ]; then
       ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$'
@@ -353,9 +351,8 @@ durability() {
   while read -r error when want_status; do
     echo previous >out.md
     convert strace -qq -o /dev/null -e "inject=fsync:error=$error:when=$when" -- note.txt out.md H
-    want=$record
-    [ "$error" = EIO ] && want="Error: cannot write \"out.md\": the new file is in place, but its folder could not"
-    [ "$error" = EIO ] && want+=" be flushed to disk: Input/output error"
+    want=$record && [ "$error" = EIO ] &&
+      want="Error: cannot write \"out.md\": the new file is in place, but its folder could not be flushed to disk: Input/output error"
     expect "flush $when: $error" "$want_status $want # Title" "$status $out $(head -1 out.md)"
   done <<'TABLE'
 EINVAL 1 0
@@ -433,6 +430,10 @@ TABLE
   if [ "$unnamed" = no ]; then
     convert strace -qq -o /dev/null -e "inject=openat:error=EEXIST:when=$openat" -- note.txt out.md ""
     expect "a taken auxiliary name" "$record Title 0" "$out $(head -1 out.md) $(leftovers)"
+  else
+    # An unnamed file that cannot be linked as a new file says why.
+    convert strace -qq -o /dev/null -e inject=linkat:error=EIO -- note.txt new.md ""
+    expect "linking a new file fails" "Error: cannot write \"new.md\": Input/output error" "$out"
   fi
   # An auxiliary file that cannot be removed is named in the error line (a
   # named file, where the program makes unnamed ones).
