@@ -1,9 +1,10 @@
-// The seam between the write path and the operating system: every call that
+// The seam between src/system/ and the operating system: every call that
 // differs between Linux and macOS, declared once here and defined once per
-// system, in os_linux.cpp and os_macos.cpp. The rest of src/system/ reads
-// straight through, with no #if. Each call answers as the system does: a
-// descriptor or -1, 0 or an errno; notOffered says which errno only means
-// that a file system or kernel does not have the feature.
+// system, in os_linux.cpp and os_macos.cpp (but notOffered, one table for
+// both, in offered.cpp). The rest of src/system/ reads straight through,
+// with no #if. Each call answers as the system does: a descriptor or -1, 0
+// or an errno; notOffered says which errno only means that a file system or
+// kernel does not have the feature.
 //
 // NOTE2MD_NAMED_FILES_ONLY (a CMake option) builds the Linux file without
 // unnamed files (O_TMPFILE) and without O_PATH files, so that the named-file
@@ -11,7 +12,9 @@
 // declaration here.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +106,22 @@ int setCreationDate(int file, const struct stat& old);
 enum class FlushCall { barrier, full, fsync };
 // Makes one such call: 0 or the errno; ENOTTY where the system has none.
 int flush(int fd, FlushCall call);
+
+// --- Signals
+
+// Every signal whose default action ends the process and that a handler can
+// catch, SIGPIPE and SIGXFSZ aside (which the run ignores).
+std::span<const int> endingSignals();
+// Installs `handler` for every ending signal that the caller did not ignore,
+// for one delivery: the default action is back in place as it runs.
+void catchEndingSignals(void (*handler)(int));
+// Holds back every ending signal; `previous` receives the mask before.
+void holdEndingSignals(sigset_t& previous);
+void restoreSignalMask(const sigset_t& previous);
+// From a handler: ends the process by `signal`, its default action set
+// again first (macOS keeps a handler for SIGILL and SIGTRAP whatever it
+// asked). Async-signal-safe.
+void endBySignal(int signal);
 
 // --- Memory
 

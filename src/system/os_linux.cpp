@@ -2,12 +2,15 @@
 // unnamed files (O_TMPFILE) and the O_PATH files of existing ones, so that
 // the named-file path that macOS takes runs here too.
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -133,6 +136,121 @@ int setCreationDate(int, const struct stat&) { return 0; }
 int flush(int fd, FlushCall call) {
   if (call != FlushCall::fsync) return ENOTTY;
   return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// Every signal whose default action ends a process, SIGPIPE and SIGXFSZ
+// aside; SIGIO's default ends one here (elsewhere it is ignored).
+constexpr int kEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS, SIGFPE,    SIGUSR1, SIGSEGV,
+    SIGUSR2, SIGALRM, SIGTERM,   SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS, SIGSTKFLT, SIGPWR,  SIGIO,
+};
+
+// The real-time signals end a process too. The C library keeps the first
+// of them for itself (32 and 33 with glibc): its sigaction refuses them and
+// its sigprocmask drops them, though they end a process that, like this
+// one, neither cancels threads nor changes its IDs. Where the kernel's
+// layout of a signal's action is known (x86-64, arm64), they are caught and
+// held through the kernel's own calls, and left alone where the C library
+// has taken them.
+#if defined(__x86_64__) || defined(__aarch64__)
+constexpr int kFirstRealTime = 32;
+constexpr bool kKernelSignals = true;
+#else
+const int kFirstRealTime = SIGRTMIN;
+constexpr bool kKernelSignals = false;
+#endif
+
+struct KernelAction {
+  void (*handler)(int);
+  unsigned long flags;
+  void (*restorer)();
+  uint64_t mask;
+};
+constexpr unsigned long kRestorerFlag = 0x04000000;  // SA_RESTORER
+
+int kernelAction(int signal, const KernelAction* action, KernelAction* previous) {
+  return static_cast<int>(::syscall(SYS_rt_sigaction, signal, action, previous, sizeof(uint64_t)));
+}
+
+struct EndingSignals {
+  int list[std::size(kEndingSignals) + 64];
+  std::size_t count = 0;
+  uint64_t mask = 0;  // as the kernel takes it
+  EndingSignals() {
+    for (int signal : kEndingSignals) add(signal);
+    for (int signal = kFirstRealTime; signal <= SIGRTMAX; ++signal) add(signal);
+  }
+  void add(int signal) {
+    list[count++] = signal;
+    mask |= uint64_t{1} << (signal - 1);
+  }
+};
+
+const EndingSignals& ending() {
+  static const EndingSignals signals;
+  return signals;
+}
+
+}  // namespace
+
+std::span<const int> endingSignals() { return {ending().list, ending().count}; }
+
+void catchEndingSignals(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal : endingSignals()) sigaddset(&action.sa_mask, signal);
+  for (int signal : endingSignals()) {
+    struct sigaction previous {};
+    if (::sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN)
+      ::sigaction(signal, &previous, nullptr);
+  }
+  if (!kKernelSignals) return;
+  // The signals the C library keeps, with the return path it gives its own
+  // handlers (read back from SIGHUP's, set just above).
+  KernelAction library{};
+  if (kernelAction(SIGHUP, nullptr, &library) != 0) return;
+  const KernelAction kept{handler, SA_RESETHAND | (library.flags & kRestorerFlag), library.restorer, ending().mask};
+  for (int signal = kFirstRealTime; signal < SIGRTMIN; ++signal) {
+    KernelAction previous{};
+    if (kernelAction(signal, nullptr, &previous) == 0 && previous.handler == SIG_DFL)
+      kernelAction(signal, &kept, nullptr);
+  }
+}
+
+// The kernel's mask is the first word of the C library's sigset_t.
+void holdEndingSignals(sigset_t& previous) {
+  if (kKernelSignals) {
+    previous = sigset_t{};
+    ::syscall(SYS_rt_sigprocmask, SIG_BLOCK, &ending().mask, &previous, sizeof(uint64_t));
+    return;
+  }
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : endingSignals()) sigaddset(&held, signal);
+  ::sigprocmask(SIG_BLOCK, &held, &previous);
+}
+
+void restoreSignalMask(const sigset_t& previous) {
+  if (kKernelSignals) {
+    ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &previous, nullptr, sizeof(uint64_t));
+    return;
+  }
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// kill, as the C library's raise refuses the signals it keeps.
+void endBySignal(int signal) {
+  if (kKernelSignals) {
+    const KernelAction defaultAction{};
+    kernelAction(signal, &defaultAction, nullptr);
+  } else {
+    ::signal(signal, SIG_DFL);
+  }
+  ::kill(::getpid(), signal);
 }
 
 void adviseHugePages(void* start, std::size_t length) { ::madvise(start, length, MADV_HUGEPAGE); }

@@ -10,6 +10,7 @@
 // the named-file path and the flush policy run on Linux (os_linux.cpp with
 // NOTE2MD_NAMED_FILES_ONLY, and the flush table of the unit tests).
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -179,6 +180,52 @@ int flush(int fd, FlushCall call) {
       break;
   }
   return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// Every signal whose default action ends a process, SIGPIPE and SIGXFSZ
+// aside (SIGIO's default is to be ignored here).
+constexpr int kEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGEMT, SIGFPE,  SIGBUS,
+    SIGSEGV, SIGSYS,  SIGALRM, SIGTERM, SIGXCPU,   SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2,
+};
+
+}  // namespace
+
+std::span<const int> endingSignals() { return kEndingSignals; }
+
+void catchEndingSignals(void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kEndingSignals) sigaddset(&action.sa_mask, signal);
+  for (int signal : kEndingSignals) {
+    struct sigaction previous {};
+    if (::sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN)
+      ::sigaction(signal, &previous, nullptr);
+  }
+}
+
+void holdEndingSignals(sigset_t& previous) {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : kEndingSignals) sigaddset(&held, signal);
+  ::sigprocmask(SIG_BLOCK, &held, &previous);
+}
+
+void restoreSignalMask(const sigset_t& previous) { ::sigprocmask(SIG_SETMASK, &previous, nullptr); }
+
+// xnu never resets the action of SIGILL and SIGTRAP, SA_RESETHAND or not: the
+// default is set here, or the signal would come back to the handler for
+// ever.
+void endBySignal(int signal) {
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  ::sigaction(signal, &fallback, nullptr);
+  ::kill(::getpid(), signal);
 }
 
 void adviseHugePages(void*, std::size_t) {}
