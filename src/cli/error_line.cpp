@@ -53,6 +53,10 @@ std::string reason(const system::Failure& failure) {
       return "not replacing a file that another user owns in a shared sticky folder";
     case Step::stickyRename:
       return "cannot replace a file that another user owns in a sticky folder (\">\" would write into it in place)";
+    case Step::linkMeanwhile:
+      return "a symbolic link took its place while it was being written (not followed)";
+    case Step::keptChanging:
+      return "another program kept replacing it meanwhile";
     case Step::appendOnlyFolder:
       return "its folder is append-only: nothing in it can be renamed or removed";
     case Step::appendOnlyFolderOfFile:

@@ -31,22 +31,21 @@ int readAll(std::vector<char>& bytes, Read read) {
   }
 }
 
-// Thrown inside readOldAttributes when the file has gone.
-struct Gone {};
-
 // A file system that works by path (FUSE) may answer ENOENT for an open
-// file whose name has gone: then it is gone.
+// file whose name has gone: then it has.
 void check(int error, Step step, const char* name = "") {
-  if (error == ENOENT) throw Gone{};
+  if (error == ENOENT) throw NameChanged{};
   if (error != 0) throw Failure(step, error, name);
 }
 
-void read(Destination& destination, OldAttributes& old) {
-  const os::OldFile file = os::openOld(destination.folder.get(), destination.name.c_str());
-  if (!file.fd.valid()) check(errno, Step::readAttributes);
-  if (::fstat(file.fd.get(), &old.status) != 0) check(errno, Step::readAttributes);
-  // Another file took the name since the rules allowed this one.
-  if (old.status.st_dev != destination.status.st_dev || old.status.st_ino != destination.status.st_ino) throw Gone{};
+}  // namespace
+
+OldAttributes readOldAttributes(const Destination& destination, const ExistingFile& existing) {
+  OldAttributes old;
+  old.status = existing.status;
+  const os::OldFile file =
+      os::openOld(existing.held.get(), existing.status, destination.folder.get(), destination.name.c_str());
+  if (file.fd < 0 && file.path.empty()) check(errno, Step::readAttributes);
   if (int error = os::readAcl(file, old.acl, old.hasAcl); !notOffered(error)) check(error, Step::readAcl);
   std::vector<char> names;
   int error = readAll(names, [&](char* list, std::size_t size) { return os::listAttributes(file, list, size); });
@@ -64,19 +63,6 @@ void read(Destination& destination, OldAttributes& old) {
     } else {
       old.extended.emplace_back(name, value);
     }
-  }
-}
-
-}  // namespace
-
-OldAttributes readOldAttributes(Destination& destination) {
-  OldAttributes old;
-  if (!destination.exists) return old;
-  try {
-    read(destination, old);
-  } catch (const Gone&) {
-    destination.exists = false;
-    old = OldAttributes();
   }
   return old;
 }

@@ -9,10 +9,12 @@
 #include <sys/stat.h>
 
 #include "system/destination.hpp"
+#include "system/existing_file.hpp"
 
 namespace note2md::system {
 
-// The existing file's attributes, read before the new file is made.
+// The existing file's attributes, read from the held file before the new
+// file is made.
 struct OldAttributes {
   struct stat status {};
   std::vector<std::pair<std::string, std::vector<char>>> extended;  // those that go on, the ACL aside
@@ -20,19 +22,18 @@ struct OldAttributes {
   std::vector<char> acl;  // as the system stores it
 };
 
-// Reads what the existing destination hands on. A file gone meanwhile (or
-// replaced by another since the rules allowed it) makes the destination a
-// new file again. Throws Failure (readAttributes, readAcl, listAttributes,
-// readAttribute) when something cannot be read, as it would be lost.
-OldAttributes readOldAttributes(Destination& destination);
+// Reads what the held file `existing` hands on. Throws NameChanged when its name
+// has gone meanwhile (as a file system that works by path says), and Failure
+// (readAttributes, readAcl, listAttributes, readAttribute) when something
+// cannot be read, as it would be lost.
+OldAttributes readOldAttributes(const Destination& destination, const ExistingFile& existing);
 
 // Gives the new file `file` the owner, group, permission bits, ACL and
 // extended attributes of the old one, never wider: never set-user-ID or
 // set-group-ID, no group permissions when the group cannot be kept. The
 // extended attributes, flags and dates go first, the ACL and the mode last,
-// as these may take away the right to set the others. Throws Failure
-// (setOwner, setAcl, setAttribute, setFlags, setCreationDate, setMode); the
-// file is then not to be used.
+// as these may take away the right to set the others. Throws Failure (setOwner, setAcl, setAttribute, setFlags,
+// setCreationDate, setMode); the file is then not to be used.
 void carryAttributes(int file, const OldAttributes& old);
 
 // Whether an extended attribute stays behind: one that belongs to the old

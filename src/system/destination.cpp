@@ -41,7 +41,7 @@ class Walk {
       if (::fstatat(folder_.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT || !last) fail(errno);
         if (mustBeFolder_) fail(EISDIR);
-        return finish(std::move(name), nullptr);
+        return finish(std::move(name));
       }
       if (S_ISLNK(status.st_mode)) {
         follow(name, status, last);
@@ -54,7 +54,7 @@ class Walk {
         if (mustBeFolder_) fail(ENOTDIR);
         // Renaming over a device or a pipe would replace the node itself.
         if (!S_ISREG(status.st_mode)) throw Failure(Step::notRegular);
-        return finish(std::move(name), &status);
+        return finish(std::move(name));
       }
     }
   }
@@ -98,15 +98,11 @@ class Walk {
     push(target);
   }
 
-  Destination finish(std::string name, const struct stat* status) {
+  Destination finish(std::string name) {
     Destination destination;
     destination.folder = std::move(folder_);
     destination.folderStatus = folderStatus_;
     destination.name = std::move(name);
-    if (status != nullptr) {
-      destination.exists = true;
-      destination.status = *status;
-    }
     return destination;
   }
 

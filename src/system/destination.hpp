@@ -1,7 +1,8 @@
 // Where an output path leads: the folder that will hold the file, opened
 // once, and the file's name in it. Everything after that works relative to
 // the folder's descriptor, so a folder swapped during the run changes
-// nothing and a path may be as long as the kernel accepts.
+// nothing and a path may be as long as the kernel accepts. What stands at
+// the name is looked at anew by each try to write it (existing_file.hpp).
 #pragma once
 
 #include <string>
@@ -16,8 +17,6 @@ struct Destination {
   Descriptor folder;
   struct stat folderStatus {};
   std::string name;  // one component, never "." or ".."
-  bool exists = false;
-  struct stat status {};  // of the existing file
 };
 
 // Follows `path` as the shell's ">" does (links to the file they name, which

@@ -11,19 +11,19 @@
 namespace note2md::system {
 namespace {
 
-// Whether the existing file may be replaced: false when it has gone
-// meanwhile. Throws when a rule refuses it.
-bool mayReplace(const Destination& destination) {
-  const struct stat& file = destination.status;
+// Throws when a rule refuses the held file `file`.
+void applyRules(const Destination& destination, const struct stat& file) {
   const struct stat& folder = destination.folderStatus;
   const uid_t caller = ::geteuid();
   // The kernel's rule for files in shared sticky folders (protected_regular),
   // whatever the system's setting: another user's file there is not written,
   // not even by root, lest it hand the text to that user.
-  if (isSharedSticky(folder) && file.st_uid != caller && file.st_uid != folder.st_uid) throw Failure(Step::stickyFile);
+  if (isSharedSticky(folder) && file.st_uid != caller && file.st_uid != folder.st_uid)
+    throw Failure(Step::stickyFile);
   // Only where ">" could write: root may, anyone else needs write permission.
+  // By name: should another file have taken it since, the commit finds out.
   if (::faccessat(destination.folder.get(), destination.name.c_str(), W_OK, AT_EACCESS) != 0) {
-    if (errno == ENOENT) return false;
+    if (errno == ENOENT) throw NameChanged{};
     throw Failure(Step::write, errno);
   }
   // In any sticky folder the kernel lets a name be replaced only by the
@@ -31,42 +31,38 @@ bool mayReplace(const Destination& destination) {
   // into the file: refused before the text is written, and said so.
   if ((folder.st_mode & S_ISVTX) && caller != 0 && file.st_uid != caller && folder.st_uid != caller)
     throw Failure(Step::stickyRename);
-  return true;
-}
-
-// The destination exists as `status`: may it be replaced, and by what name?
-// It is a new file again when it has gone meanwhile.
-void examine(Destination& destination, const struct stat& status) {
-  destination.status = status;
-  destination.exists = mayReplace(destination);
-  // Not for a file with other hard links, whose stored name may be another
-  // link's.
-  if (destination.exists && status.st_nlink == 1)
-    destination.name = os::storedName(destination.folder.get(), destination.name);
 }
 
 }  // namespace
 
-void checkExisting(Destination& destination) {
-  if (destination.exists) examine(destination, destination.status);
-}
-
-bool putInPlace(Destination& destination, PendingFile& file) {
-  PendingFile::Placed placed = file.commit(destination.name, destination.exists);
-  for (int tries = 0; placed == PendingFile::Placed::nameTaken && tries < 100; ++tries) {
-    // Another run made the new file meanwhile: what stands there now?
-    struct stat status {};
-    if (::fstatat(destination.folder.get(), destination.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT) break;
-    } else if (!S_ISREG(status.st_mode)) {
-      break;
-    } else {
-      examine(destination, status);
-    }
-    placed = file.commit(destination.name, destination.exists);
+std::optional<ExistingFile> checkExisting(const Destination& destination) {
+  const int folder = destination.folder.get();
+  const char* name = destination.name.c_str();
+  ExistingFile file;
+  file.held = Descriptor(os::holdOld(folder, name));
+  if (!file.held.valid()) {
+    if (errno == ENOENT) return std::nullopt;
+    // Where a link cannot be held without following it (O_NOFOLLOW).
+    if (errno == ELOOP) throw Failure(Step::linkMeanwhile);
+    // A FIFO without a reader, opened for writing where it may not be read.
+    if (errno == ENXIO) throw Failure(Step::notRegular);
+    throw Failure(Step::write, errno);
   }
-  if (placed == PendingFile::Placed::nameTaken) throw Failure(Step::write, EEXIST);
-  return placed == PendingFile::Placed::done;
+  // A file system that works by path (FUSE) may answer ENOENT for an open
+  // file whose name has gone.
+  if (::fstat(file.held.get(), &file.status) != 0) {
+    if (errno == ENOENT) throw NameChanged{};
+    throw Failure(Step::write, errno);
+  }
+  if (S_ISLNK(file.status.st_mode)) throw Failure(Step::linkMeanwhile);
+  if (S_ISDIR(file.status.st_mode)) throw Failure(Step::write, EISDIR);
+  // Renaming over a device or a pipe would replace the node itself.
+  if (!S_ISREG(file.status.st_mode)) throw Failure(Step::notRegular);
+  applyRules(destination, file.status);
+  // A file with other hard links keeps the name given: the stored one may be
+  // another link's.
+  file.name = file.status.st_nlink == 1 ? os::storedName(folder, destination.name) : destination.name;
+  return file;
 }
 
 }  // namespace note2md::system

@@ -1,26 +1,36 @@
-// The rules for a destination that exists, or that another run makes while
-// this one writes: whether it may be replaced, by which name, and what
-// stands there when the new file's name turns out to be taken.
+// What stands at the destination's name as a try to write it begins: nothing,
+// or a file that may be replaced, held open until the new file takes its
+// place, so that the rules and the attributes carried are those of that
+// very file.
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include <sys/stat.h>
+
+#include "system/descriptor.hpp"
 #include "system/destination.hpp"
-#include "system/pending_file.hpp"
 
 namespace note2md::system {
 
-// Whether the existing destination may be replaced, as ">" could write it:
-// in a shared sticky folder only the caller's or the folder owner's file
-// (stickyFile), only with write permission (Step::write, EACCES; root has
-// it), and in any sticky folder only where the kernel lets the caller
-// replace the name (stickyRename). Sets the name as the folder stores it.
-// A file gone meanwhile makes the destination a new file again.
-void checkExisting(Destination& destination);
+struct ExistingFile {
+  Descriptor held;        // from the check to the commit: its number cannot be reused meanwhile
+  struct stat status {};  // the held file's
+  std::string name;       // as the folder stores it
+};
 
-// Puts the pending file in place as the destination. A new name that
-// another run took meanwhile is replaced where that file may be (as a
-// second ">" would), and tried again as new when it is free again (file
-// systems that replace a name in two steps). False when the pending file
-// can never be named here (see PendingFile::Placed::cannotName).
-bool putInPlace(Destination& destination, PendingFile& file);
+// Thrown when the name no longer holds what a try saw there: the try starts
+// over with a fresh look.
+struct NameChanged {};
+
+// Holds what stands at the name and applies the rules of ">" to it: nullopt
+// when the name is free. A file is replaced only with write permission; in
+// a shared sticky folder only the caller's or the folder owner's
+// (stickyFile); in any sticky folder only where the kernel lets the caller
+// replace the name (stickyRename). Throws Failure for a link (linkMeanwhile), a
+// folder (EISDIR), anything else that is no regular file (notRegular) and
+// each rule; NameChanged when the file went before the rules were applied.
+std::optional<ExistingFile> checkExisting(const Destination& destination);
 
 }  // namespace note2md::system

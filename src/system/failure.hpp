@@ -30,6 +30,8 @@ enum class Step : unsigned char {
   stickyLink,     // a link of another user in a shared sticky folder
   stickyFile,     // a file of another user in a shared sticky folder
   stickyRename,   // a file that in a sticky folder only ">" could write into
+  linkMeanwhile,  // a link where a file stood when the path was followed
+  keptChanging,   // the name changed under every try
   // A folder whose names cannot be removed or renamed, for a new file and
   // for an existing one, which ">" would write into in place.
   appendOnlyFolder, appendOnlyFolderOfFile,

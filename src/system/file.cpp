@@ -1,6 +1,7 @@
 #include "system/file.hpp"
 
 #include <cerrno>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -85,22 +86,41 @@ void flushFolder(int folder, int file) {
   if (error != 0) throw Failure(Step::flushFolder, error);
 }
 
-// The text through one pending file of `kind`; false when an unnamed file
-// turned out impossible to name here.
-bool writeThrough(Destination& destination, const OldAttributes& old, std::string_view text,
-                  PendingFile::Kind kind) {
-  PendingFile file(destination.folder.get(), destination.exists, kind);
+// How often a try may find that the name changed under it before the run
+// gives up: each time another run or program replaced it meanwhile.
+constexpr int kMostTries = 32;
+
+enum class Outcome { done, changed, cannotName };
+
+// One try: what stands at the name now, the new file made to match it,
+// written, flushed and put in place where that is still what stands there.
+Outcome attempt(const Destination& destination, std::string_view text, PendingFile::Kind kind) {
+  std::optional<ExistingFile> existing;
+  OldAttributes old;
   try {
-    if (destination.exists) carryAttributes(file.fd(), old);
+    existing = checkExisting(destination);
+    // Read before the new file is made, from the very file the rules allowed.
+    if (existing) old = readOldAttributes(destination, *existing);
+  } catch (const NameChanged&) {
+    return Outcome::changed;
+  }
+  PendingFile file(destination.folder.get(), existing.has_value(), kind);
+  try {
+    if (existing) carryAttributes(file.fd(), old);
     writeAll(file.fd(), text);
     if (int error = flush(file.fd(), Flush::ordered); error != 0) throw Failure(Step::write, error);
-    if (!putInPlace(destination, file)) return false;
+    const PendingFile::Placed placed = existing ? file.commit(existing->name, &existing->status)
+                                                : file.commit(destination.name, nullptr);
+    if (placed != PendingFile::Placed::done) {
+      file.abandon();
+      return placed == PendingFile::Placed::changed ? Outcome::changed : Outcome::cannotName;
+    }
   } catch (Failure& failure) {
     file.discard(failure);
     throw;
   }
   flushFolder(destination.folder.get(), file.fd());
-  return true;
+  return Outcome::done;
 }
 
 }  // namespace
@@ -116,15 +136,24 @@ Buffer readFile(const std::string& path) {
 
 void writeFileAtomically(const std::string& path, std::string_view text) {
   try {
-    Destination destination = findDestination(path);
-    checkExisting(destination);
-    // Read before the new file is made: a file gone meanwhile (another run
-    // replacing it in two steps) is a new one.
-    const OldAttributes old = readOldAttributes(destination);
-    // Without /proc, only a privileged process may name an unnamed file on
-    // Linux before 6.10: the text goes through a named file then.
-    if (!writeThrough(destination, old, text, PendingFile::Kind::unnamedWherePossible))
-      writeThrough(destination, old, text, PendingFile::Kind::named);
+    const Destination destination = findDestination(path);
+    PendingFile::Kind kind = PendingFile::Kind::unnamedWherePossible;
+    for (int changes = 0;;) {
+      switch (attempt(destination, text, kind)) {
+        case Outcome::done:
+          return;
+        case Outcome::changed:
+          // Another run or program replaced, made or removed the file: the
+          // next try looks again, examines and carries anew.
+          if (++changes == kMostTries) throw Failure(Step::keptChanging);
+          break;
+        case Outcome::cannotName:
+          // Without /proc, only a privileged process may name an unnamed file
+          // on Linux before 6.10: the text goes through a named file then.
+          kind = PendingFile::Kind::named;
+          break;
+      }
+    }
   } catch (Failure& failure) {
     failure.at(Access::write, path);
     throw;

@@ -66,17 +66,24 @@ int nameUnnamed(int file, int folder, const char* name, bool& never);
 // file system cannot rename so.
 int renameExclusive(int folder, const char* from, const char* to);
 
-// --- What the old file hands on
+// --- The file that stands at the name
 
-// The existing file opened for its attributes only: for reading, or where it
-// may only be written, without access (O_PATH, read through /proc) or for
-// writing. `path` is set when the attributes are read by path.
+// Holds the file `name` in `folder` without following a link and without
+// opening it for reading, where the system can (O_PATH); elsewhere opens it
+// for reading, or for writing where only that is allowed, never waiting on
+// a FIFO. A descriptor, or -1 with errno.
+int holdOld(int folder, const char* name);
+// The held file opened for its attributes: again for reading through the
+// held descriptor, as ">" would open it (a lease is broken first), or read
+// by path where it may not be read (/proc); where neither can be, by name,
+// and only while the name still holds the file `held` (ENOENT otherwise).
+// `fd` is -1 and `path` empty, with errno, when it cannot be opened.
 struct OldFile {
-  Descriptor fd;
-  std::string path;
+  Descriptor opened;
+  int fd = -1;       // for the calls on a descriptor, unless `path` is set
+  std::string path;  // for the calls by path
 };
-// fd is invalid, with errno, when it cannot be opened.
-OldFile openOld(int folder, const char* name);
+OldFile openOld(int held, const struct stat& status, int folder, const char* name);
 // The extended attributes, as listxattr and getxattr answer.
 ssize_t listAttributes(const OldFile& old, char* list, std::size_t size);
 ssize_t getAttribute(const OldFile& old, const char* name, char* value, std::size_t size);

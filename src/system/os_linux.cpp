@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include <fcntl.h>
@@ -81,31 +82,67 @@ int renameExclusive(int folder, const char* from, const char* to) {
   return ::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0 ? 0 : errno;
 }
 
-OldFile openOld(int folder, const char* name) {
+namespace {
+
+// Opens `name` without waiting: for reading, else for writing where only
+// that is allowed. A lease that another process holds is being broken by
+// the first try (it fails with EWOULDBLOCK): tried again until the kernel's
+// own time for that (lease-break-time, 45 s by default) has passed.
+int openWithoutWaiting(int folder, const char* name) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  OldFile old{Descriptor(::openat(folder, name, O_RDONLY | flags)), {}};
-  if (old.fd.valid() || errno != EACCES) return old;
-  if (kUnnamedFiles) {
-    // No access at all; the attributes are then read by path, where /proc
-    // gives one (not in a chroot or a bare container).
-    old.fd = Descriptor(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    if (!old.fd.valid()) return old;
-    old.path = descriptorPath(old.fd.get());
-    if (::faccessat(AT_FDCWD, old.path.c_str(), F_OK, 0) == 0) return old;
-    old.path.clear();
+  for (int waited = 0;; waited += 10) {
+    int fd = ::openat(folder, name, O_RDONLY | flags);
+    if (fd < 0 && errno == EACCES) fd = ::openat(folder, name, O_WRONLY | flags);
+    if (fd >= 0 || errno != EWOULDBLOCK || waited >= 60000) return fd;
+    const timespec pause{0, 10 * 1000 * 1000};
+    ::nanosleep(&pause, nullptr);
   }
-  // For writing, which the caller may: it gives the attributes as far as
-  // the system lets them be read so.
-  old.fd = Descriptor(::openat(folder, name, O_WRONLY | flags));
+}
+
+}  // namespace
+
+int holdOld(int folder, const char* name) {
+  if (kUnnamedFiles) return ::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  return openWithoutWaiting(folder, name);
+}
+
+OldFile openOld(int held, const struct stat& status, int folder, const char* name) {
+  OldFile old;
+  if (!kUnnamedFiles) {
+    old.fd = held;
+    return old;
+  }
+  const std::string self = descriptorPath(held);
+  old.opened = Descriptor(::open(self.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  if (old.opened.valid()) {
+    old.fd = old.opened.get();
+    return old;
+  }
+  // No read access: the attributes are read by path.
+  if (errno == EACCES) {
+    old.path = self;
+    return old;
+  }
+  if (errno != ENOENT) return old;
+  // No /proc (a chroot, a bare container): by name, the held file only.
+  old.opened = Descriptor(openWithoutWaiting(folder, name));
+  struct stat opened {};
+  if (!old.opened.valid() || ::fstat(old.opened.get(), &opened) != 0) return old;
+  if (opened.st_dev != status.st_dev || opened.st_ino != status.st_ino) {
+    old.opened.reset();
+    errno = ENOENT;
+    return old;
+  }
+  old.fd = old.opened.get();
   return old;
 }
 
 ssize_t listAttributes(const OldFile& old, char* list, std::size_t size) {
-  return old.path.empty() ? ::flistxattr(old.fd.get(), list, size) : ::listxattr(old.path.c_str(), list, size);
+  return old.path.empty() ? ::flistxattr(old.fd, list, size) : ::listxattr(old.path.c_str(), list, size);
 }
 
 ssize_t getAttribute(const OldFile& old, const char* name, char* value, std::size_t size) {
-  return old.path.empty() ? ::fgetxattr(old.fd.get(), name, value, size)
+  return old.path.empty() ? ::fgetxattr(old.fd, name, value, size)
                           : ::getxattr(old.path.c_str(), name, value, size);
 }
 

@@ -90,19 +90,28 @@ int renameExclusive(int folder, const char* from, const char* to) {
   return ::renameatx_np(folder, from, folder, to, RENAME_EXCL) == 0 ? 0 : errno;
 }
 
-OldFile openOld(int folder, const char* name) {
+// No O_PATH here: opened without waiting, so that a FIFO cannot hold the
+// run, and its type told afterwards.
+int holdOld(int folder, const char* name) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  OldFile old{Descriptor(::openat(folder, name, O_RDONLY | flags)), {}};
-  if (!old.fd.valid() && errno == EACCES) old.fd = Descriptor(::openat(folder, name, O_WRONLY | flags));
+  const int fd = ::openat(folder, name, O_RDONLY | flags);
+  if (fd >= 0 || errno != EACCES) return fd;
+  return ::openat(folder, name, O_WRONLY | flags);
+}
+
+// The held descriptor is open for reading (or writing) already.
+OldFile openOld(int held, const struct stat&, int, const char*) {
+  OldFile old;
+  old.fd = held;
   return old;
 }
 
 ssize_t listAttributes(const OldFile& old, char* list, std::size_t size) {
-  return ::flistxattr(old.fd.get(), list, size, 0);
+  return ::flistxattr(old.fd, list, size, 0);
 }
 
 ssize_t getAttribute(const OldFile& old, const char* name, char* value, std::size_t size) {
-  return ::fgetxattr(old.fd.get(), name, value, size, 0, 0);
+  return ::fgetxattr(old.fd, name, value, size, 0, 0);
 }
 
 int setAttribute(int file, const char* name, const std::vector<char>& value) {
@@ -123,7 +132,7 @@ bool dropsOnSave(std::string_view name) {
 
 int readAcl(const OldFile& old, std::vector<char>& bytes, bool& has) {
   has = false;
-  acl_t acl = ::acl_get_fd_np(old.fd.get(), ACL_TYPE_EXTENDED);
+  acl_t acl = ::acl_get_fd_np(old.fd, ACL_TYPE_EXTENDED);
   if (acl == nullptr) return errno == ENOENT ? 0 : errno;
   const ssize_t size = ::acl_size(acl);
   int error = 0;

@@ -1,5 +1,6 @@
 #include "system/pending_file.hpp"
 
+#include <cassert>
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
@@ -55,6 +56,14 @@ int renameExclusive(int folder, const char* from, const char* to) {
   return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;
 }
 
+// The name holds the file `file` still: held open by the caller, its number
+// cannot have gone to another file meanwhile.
+bool holds(int folder, const std::string& name, const struct stat& file) {
+  struct stat now {};
+  return ::fstatat(folder, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == file.st_dev &&
+         now.st_ino == file.st_ino;
+}
+
 }  // namespace
 
 template <typename Make>
@@ -67,6 +76,7 @@ int PendingFile::makeAuxiliary(Make make) {
     error = make(name.c_str());
     if (error == 0) {
       name_ = std::move(name);
+      state_ = State::named;
       removeOnSignal(folder_, name_.c_str());
     }
   }
@@ -97,13 +107,31 @@ PendingFile::PendingFile(int folder, bool replacing, Kind kind) : folder_(folder
 
 PendingFile::~PendingFile() { remove(); }
 
+int PendingFile::fd() const {
+  assert(state_ != State::removed);
+  return file_.get();
+}
+
 int PendingFile::remove() {
-  if (committed_ || name_.empty()) return 0;
+  if (state_ == State::committed || state_ == State::removed) return 0;
+  const bool named = state_ == State::named;
+  state_ = State::removed;
+  if (!named) return 0;
   SignalsHeld held;
   const int error = ::unlinkat(folder_, name_.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
   forgetOnSignal();
   name_.clear();
   return error;
+}
+
+void PendingFile::abandon() {
+  const std::string name = name_;
+  if (const int error = remove(); error != 0) {
+    Failure failure(Step::write, error);
+    failure.leftBehind = name;
+    failure.leftError = error;
+    throw failure;
+  }
 }
 
 void PendingFile::discard(Failure& failure) {
@@ -114,39 +142,35 @@ void PendingFile::discard(Failure& failure) {
   }
 }
 
-PendingFile::Placed PendingFile::commit(const std::string& name, bool replace) {
+PendingFile::Placed PendingFile::commit(const std::string& name, const struct stat* replacing) {
+  assert(state_ == State::unnamed || state_ == State::named);
   // A signal now waits until the new file is in place or still pending, so
   // that no handler removes a name that is no longer ours.
   SignalsHeld held;
-  int error = 0;
-  if (name_.empty()) {
-    // An unnamed file appears whole under a new name in one step; to replace
-    // a file it first takes an auxiliary name, for the rename.
-    bool never = false;
-    if (replace) {
-      refuseLockedFolder(folder_, true);
-      error = makeAuxiliary([&](const char* auxiliary) { return os::nameUnnamed(fd(), folder_, auxiliary, never); });
-    } else {
-      error = os::nameUnnamed(fd(), folder_, name.c_str(), never);
-      if (error == 0) {
-        committed_ = true;
-        return Placed::done;
-      }
-    }
+  bool never = false;
+  if (replacing == nullptr) {
+    // An unnamed file appears whole under a new name in one step.
+    const int error = state_ == State::unnamed ? os::nameUnnamed(fd(), folder_, name.c_str(), never)
+                                               : renameExclusive(folder_, name_.c_str(), name.c_str());
     if (never) return Placed::cannotName;
-    if (error == EEXIST && !replace) return Placed::nameTaken;
+    if (error == EEXIST) return Placed::changed;
     if (error != 0) throw Failure(Step::write, error);
-  }
-  if (replace) {
-    error = ::renameat(folder_, name_.c_str(), folder_, name.c_str()) == 0 ? 0 : errno;
   } else {
-    error = renameExclusive(folder_, name_.c_str(), name.c_str());
-    if (error == EEXIST) return Placed::nameTaken;
+    // To replace a file, an unnamed one first takes an auxiliary name, for
+    // the rename.
+    if (state_ == State::unnamed) {
+      refuseLockedFolder(folder_, true);
+      const int error =
+          makeAuxiliary([&](const char* auxiliary) { return os::nameUnnamed(fd(), folder_, auxiliary, never); });
+      if (never) return Placed::cannotName;
+      if (error != 0) throw Failure(Step::write, error);
+    }
+    if (!holds(folder_, name, *replacing)) return Placed::changed;
+    if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) throw Failure(Step::write, errno);
   }
-  if (error != 0) throw Failure(Step::write, error);
   forgetOnSignal();
   name_.clear();
-  committed_ = true;
+  state_ = State::committed;
   return Placed::done;
 }
 

@@ -1,21 +1,25 @@
 // The new text of a destination until it takes the destination's place.
 //
-// Its states, in order (as git's tempfile.c states its own):
-//   created    open in the destination's folder: unnamed (Linux, O_TMPFILE),
-//              which nothing, not even SIGKILL or a power loss, can leave
-//              behind; or, where no unnamed file can be had, under an
-//              auxiliary name (".note2md-" and twelve random characters),
-//              registered for removal by the ending signals;
-//   named      an unnamed file given an auxiliary name, to be renamed over an
-//              existing destination (registered as above);
-//   committed  in place under the destination's name: nothing is pending;
-//   removed    its auxiliary name removed after a failure (discard), or by
-//              the destructor.
+// Its states (state_), and the members that go with each:
+//   unnamed    file_ open in the destination's folder without a name (Linux,
+//              O_TMPFILE), which nothing, not even SIGKILL or a power loss,
+//              can leave behind; name_ empty;
+//   named      file_ open under the auxiliary name name_ (".note2md-" and
+//              twelve random characters), registered for removal by the
+//              ending signals: made so where no unnamed file can be had, or
+//              an unnamed file named so to be renamed over an existing file;
+//   committed  in place under the destination's name: nothing is pending,
+//              name_ empty;
+//   removed    its auxiliary name removed (abandon, discard or the
+//              destructor): name_ empty, nothing left.
 // Naming, committing and removing happen with the ending signals held, so
-// that a signal finds the file either pending and registered, or not.
+// that a signal finds the file either pending and registered, or not. Each
+// call asserts the state it needs; a misuse is a bug of the caller.
 #pragma once
 
 #include <string>
+
+#include <sys/stat.h>
 
 #include "system/descriptor.hpp"
 #include "system/failure.hpp"
@@ -29,29 +33,38 @@ class PendingFile {
   // Created in the folder open as `folder`: private when it is to replace a
   // file (which then hands on its attributes), else as any new file is made
   // (the umask and the folder's default ACL apply). Throws Failure: the
-  // folder's (createInFolder), or lockedFolder before an auxiliary name is
-  // made in a folder that could never remove it.
+  // folder's (createInFolder), or one of the locked folder's steps
+  // (appendOnlyFolder, immutableFolder and their OfFile forms) before an
+  // auxiliary name is made in a folder that could never remove it.
   PendingFile(int folder, bool replacing, Kind kind);
   ~PendingFile();
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
-  int fd() const { return file_.get(); }
+  // Until removed (committed: the file in place, for its flush).
+  int fd() const;
 
-  // Puts the file in place as `name`, replacing a file of that name when
-  // `replace` is set, atomically. nameTaken: a new name was taken meanwhile;
+  // Puts the file in place as `name` in one step: as a new file, which no
+  // file of that name may stand in the way of; or, given `replacing`, over
+  // that very file (held open by the caller), as long as the name still
+  // holds it. changed: the name is taken, or holds another file or none;
   // cannotName: an unnamed file that cannot be named here at all (no /proc,
   // and a kernel that lets only privileged processes link a descriptor), so
-  // the text must go through a named one. The file stays pending for
-  // another try in either case. Throws Failure for anything else.
-  enum class Placed { done, nameTaken, cannotName };
-  Placed commit(const std::string& name, bool replace);
+  // the text must go through a named one. The file stays pending in either
+  // case, for abandon. Throws Failure for anything else.
+  enum class Placed { done, changed, cannotName };
+  Placed commit(const std::string& name, const struct stat* replacing);
 
+  // Removes the auxiliary name of a file that is not to be used; throws
+  // Failure (write) when it cannot be, which discard then tells.
+  void abandon();
   // Removes the auxiliary name after `failure`; one that cannot be removed
   // is told in it.
   void discard(Failure& failure);
 
  private:
+  enum class State { unnamed, named, committed, removed };
+
   // Tries auxiliary names with `make` (which answers 0 or the errno) until
   // one is free: 0 or the errno.
   template <typename Make>
@@ -60,8 +73,8 @@ class PendingFile {
 
   int folder_;
   Descriptor file_;
-  std::string name_;  // the auxiliary name; empty while unnamed or once committed
-  bool committed_ = false;
+  State state_ = State::unnamed;
+  std::string name_;  // the auxiliary name, while named
 };
 
 }  // namespace note2md::system

@@ -214,22 +214,24 @@ pending_openat() {
   [ "$unnamed" = yes ] && named=(-e "inject=openat:error=EOPNOTSUPP:when=$openat")
 }
 
-# start_held [--at CALL] STRACE-OPTION... -- NOTE2MD-ARGUMENT...: starts a
-# run whose fsync (or CALL, then the only call traced) strace holds back for
-# a second, and waits until the run is held there (for fsync: until its new
-# file is open). Sets $tracer (strace) and $pid (the run); the run prints to
-# held.out. A signal named in $ignored is ignored by the caller.
+# start_held [--at CALL[:when=N]] STRACE-OPTION... -- NOTE2MD-ARGUMENT...:
+# starts a run whose first fsync (or CALL, then the only call traced) strace
+# holds back for a second, and waits until the run is held there (for fsync:
+# until its new file is open). Sets $tracer (strace) and $pid (the run); the
+# run prints to held.out. A signal named in $ignored is ignored by the
+# caller; the run starts through the command in $held_through, if any.
 start_held() {
-  local hold=fsync options=()
-  [ "$1" = --at ] && hold=$2 && options=(-f --seccomp-bpf -e "trace=$2") && shift 2
+  local hold=fsync:when=1 options=()
+  [ "$1" = --at ] && hold=$2 && options=(-f --seccomp-bpf -e "trace=${2%%:*}") && shift 2
   while [ "$1" != -- ]; do options+=("$1"); shift; done
   shift
   # A shell starts background commands with SIGINT and SIGQUIT ignored.
   env --default-signal ${ignored:+--ignore-signal="$ignored"} strace -qq -o /dev/null \
-    -e "inject=$hold:delay_enter=1000000" ${options[@]+"${options[@]}"} "$NOTE2MD" "$@" >held.out 2>&1 &
+    -e "inject=$hold:delay_enter=1000000" ${options[@]+"${options[@]}"} ${held_through[@]+"${held_through[@]}"} \
+    "$NOTE2MD" "$@" >held.out 2>&1 &
   tracer=$!
   for tries in $(seq 500); do
-    pid=$(pgrep -P "$tracer") && if [ "$hold" = fsync ]; then
+    pid=$(pgrep -P "$tracer") && if [ "$hold" = fsync:when=1 ]; then
       ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$'
     else
       grep -q 'tracing stop' "/proc/$pid/status"
@@ -294,7 +296,7 @@ races() {
   # the record): what the path holds
   local rows='0|new.md|run|-|Title
 65533|st/new.md|run|not replacing a file that another user owns in a shared sticky folder|Other
-0|linked.md|link|File exists|Other'
+0|linked.md|link|a symbolic link took its place while it was being written (not followed)|Other'
   # Each row as the program writes here; with a named file, renamed only if
   # the name is free, as macOS does; and with a named file on a file system
   # that cannot rename that way (renameat2 says EINVAL).
@@ -333,6 +335,65 @@ races() {
   rm gone.md
   wait "$tracer"
   expect "a destination gone while held" "0 $record Title 0" "$? $(cat held.out) $(head -1 gone.md) $(leftovers)"
+  # The file the rules allowed is held to the commit: what another took its
+  # place with meanwhile (here while the run is held at its access check) is
+  # looked at anew, never taken for it, even where its number is the old
+  # one's. what is put in place of root's file | the reason
+  while IFS='|' read -r what reason; do
+    echo previous >st/held.md
+    start_held --at faccessat2 -- note.txt st/held.md ""
+    rm st/held.md
+    case $what in
+    file) as_user 1001 sh -c 'umask 0 && echo Other >st/held.md' ;;
+    fifo) mkfifo st/held.md ;;
+    link) ln -s ../other.txt st/held.md ;;
+    esac
+    wait "$tracer"
+    expect "a $what put in place of the file while held" "1 Error: cannot write \"st/held.md\": $reason 0" \
+      "$? $(cat held.out) $(leftovers)"
+    [ "$what" = fifo ] || expect "the $what put in place keeps its text" "Other" "$(head -1 st/held.md)"
+    rm -f st/held.md
+  done <<'TABLE'
+file|not replacing a file that another user owns in a shared sticky folder
+fifo|not a regular file
+link|a symbolic link took its place while it was being written (not followed)
+TABLE
+
+  # A private file that parallel runs replace keeps its owner, mode, ACL and
+  # attributes, whichever run comes last. One run alone meets the same when
+  # its file seems gone while its attributes are read (flistxattr: ENOENT).
+  local round i kept
+  kept=$(private_file && getfacl -cp private.md && getfattr -d private.md && mode_owner private.md)
+  convert strace -qq -o /dev/null -e inject=flistxattr:error=ENOENT:when=1 -- note.txt private.md H
+  expect "a private file seemingly gone while read" "$record $kept" \
+    "$out $(getfacl -cp private.md; getfattr -d private.md; mode_owner private.md)"
+  local changed=0
+  for round in $(seq 20); do
+    private_file
+    for i in 1 2 3 4 5 6; do "$NOTE2MD" note.txt private.md H >/dev/null & done
+    wait
+    [ "$(getfacl -cp private.md; getfattr -d private.md; mode_owner private.md)" = "$kept" ] || changed=$((changed + 1))
+  done
+  expect "six runs at once over a private file, 20 rounds: changed, left" "0 0" "$changed $(leftovers)"
+
+  # A write lease (a file server's oplock) is broken as for ">": the run
+  # waits until its holder gives it up, then writes.
+  if [ "$(uname)" = Linux ]; then
+    echo previous >leased.md
+    perl -e 'open(my $f, ">>", $ARGV[0]) or die; $SIG{IO} = sub { fcntl($f, 1024, 2); exit 0 };
+      fcntl($f, 1024, 1) or die "F_SETLEASE: $!"; print "held\n"; $| = 1; sleep 20' leased.md >lease.out &
+    for i in $(seq 500); do grep -q held lease.out && break; sleep 0.01; done
+    convert -- note.txt leased.md ""
+    wait
+    expect "a leased file" "$record Title" "$out $(head -1 leased.md)"
+  fi
+}
+
+# private_file: private.md, as another user keeps it: 0600, owner 65534, an
+# ACL entry and an attribute.
+private_file() {
+  echo previous >private.md && chown 65534:65534 private.md && chmod 600 private.md &&
+    setfacl -m u:65534:r private.md && setfattr -n user.keep -v yes private.md
 }
 
 # The new name reaches the disk: the folder is flushed after the rename, or
@@ -475,6 +536,18 @@ filesystems() {
 1001 np/wo.md   200 -                          200
 1001 np/late.md -   linkat:error=ENOENT:when=2 644
 TABLE
+    # The name taken while the run writes a new file, and then no naming
+    # (linkat #4: its unnamed file, given an auxiliary name for the rename):
+    # the text that goes through a named file carries what the file that
+    # took the name hands on, not what a try that saw no file had.
+    if command -v strace >/dev/null && command -v pgrep >/dev/null; then
+      local held_through=(unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"')
+      start_held -e inject=linkat:error=ENOENT:when=4 -- note.txt np/taken.md H
+      echo previous >np/taken.md && chown 1001:1001 np/taken.md && chmod 640 np/taken.md
+      wait "$tracer"
+      expect "without /proc: a name taken meanwhile, then no naming" "0 $record # Title 0 640 1001:1001" \
+        "$? $(cat held.out) $(head -1 np/taken.md) $(leftovers) $(mode_owner np/taken.md)"
+    fi
   fi
   need fusefat fusefat
   need mkfs.vfat dosfstools
