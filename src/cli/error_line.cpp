@@ -51,8 +51,8 @@ std::string reason(const system::Failure& failure) {
       return "not following a symbolic link that another user owns in a shared sticky folder";
     case Step::stickyFile:
       return "not replacing a file that another user owns in a shared sticky folder";
-    case Step::stickyRename:
-      return "cannot replace a file that another user owns in a sticky folder (\">\" would write into it in place)";
+    case Step::otherOwner:
+      return "cannot replace a file that another user owns (\">\" would write into it in place)";
     case Step::linkMeanwhile:
       return "a symbolic link took its place while it was being written (not followed)";
     case Step::keptChanging:

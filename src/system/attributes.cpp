@@ -91,13 +91,20 @@ void carryAttributes(int file, const OldAttributes& attributes) {
   struct stat now {};
   if (::fstat(file, &now) != 0) throw Failure(Step::setOwner, errno);
   if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
-    // Root keeps both; an owner keeps a group that is one of theirs; anyone
-    // else writes a file of their own, as with any file they write. A new
-    // file may start with the folder's group (BSD, set-group-ID folders).
-    if (::fchown(file, old.st_uid, old.st_gid) != 0 && ::fchown(file, static_cast<uid_t>(-1), old.st_gid) != 0) {
-      // Neither could be kept; what the file has now decides below.
+    // Root keeps both; an owner keeps a group that is one of theirs, or else
+    // loses the group's permissions below. A new file may start with the
+    // folder's group (BSD, set-group-ID folders).
+    int error = 0;
+    if (::fchown(file, old.st_uid, old.st_gid) != 0) {
+      error = errno;
+      if (::fchown(file, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // The group cannot be kept either.
+      }
     }
     if (::fstat(file, &now) != 0) throw Failure(Step::setOwner, errno);
+    // Never a file of another owner than the old one's: the text would go
+    // to them (the rules let only the owner or root replace it).
+    if (now.st_uid != old.st_uid) throw Failure(Step::setOwner, error != 0 ? error : EPERM);
   }
   // The ACL a folder gave the new file is not the old file's, and may deny
   // its owner what follows.

@@ -30,9 +30,10 @@ OldAttributes readOldAttributes(const Destination& destination, const ExistingFi
 
 // Gives the new file `file` the owner, group, permission bits, ACL and
 // extended attributes of the old one, never wider: never set-user-ID or
-// set-group-ID, no group permissions when the group cannot be kept. The
-// extended attributes, flags and dates go first, the ACL and the mode last,
-// as these may take away the right to set the others. Throws Failure (setOwner, setAcl, setAttribute, setFlags,
+// set-group-ID, no group permissions when the group cannot be kept, and
+// never another owner (setOwner). The extended attributes, flags and dates
+// go first, the ACL and the mode last, as these may take away the right to
+// set the others. Throws Failure (setOwner, setAcl, setAttribute, setFlags,
 // setCreationDate, setMode); the file is then not to be used.
 void carryAttributes(int file, const OldAttributes& old);
 

@@ -26,11 +26,11 @@ void applyRules(const Destination& destination, const struct stat& file) {
     if (errno == ENOENT) throw NameChanged{};
     throw Failure(Step::write, errno);
   }
-  // In any sticky folder the kernel lets a name be replaced only by the
-  // file's owner, the folder's owner or root, where ">" would still write
-  // into the file: refused before the text is written, and said so.
-  if ((folder.st_mode & S_ISVTX) && caller != 0 && file.st_uid != caller && folder.st_uid != caller)
-    throw Failure(Step::stickyRename);
+  // ">" keeps the file its owner's; a replacement is the caller's unless the
+  // caller may give it away, which only root may. In a sticky folder the
+  // kernel would not even let another user rename over it.
+  if (file.st_uid != caller && caller != 0)
+    throw Failure(Step::otherOwner);
 }
 
 }  // namespace

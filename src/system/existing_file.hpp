@@ -27,8 +27,9 @@ struct NameChanged {};
 // Holds what stands at the name and applies the rules of ">" to it: nullopt
 // when the name is free. A file is replaced only with write permission; in
 // a shared sticky folder only the caller's or the folder owner's
-// (stickyFile); in any sticky folder only where the kernel lets the caller
-// replace the name (stickyRename). Throws Failure for a link (linkMeanwhile), a
+// (stickyFile); only where its owner can be kept, the caller's own file or
+// any as root, as a replacement that belongs to another user would take it
+// from them (otherOwner). Throws Failure for a link (linkMeanwhile), a
 // folder (EISDIR), anything else that is no regular file (notRegular) and
 // each rule; NameChanged when the file went before the rules were applied.
 std::optional<ExistingFile> checkExisting(const Destination& destination);

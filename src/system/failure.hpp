@@ -29,7 +29,7 @@ enum class Step : unsigned char {
   descriptorPath, // through a folder of open descriptors
   stickyLink,     // a link of another user in a shared sticky folder
   stickyFile,     // a file of another user in a shared sticky folder
-  stickyRename,   // a file that in a sticky folder only ">" could write into
+  otherOwner,     // a file of another user, which only ">" could write into and keep theirs
   linkMeanwhile,  // a link where a file stood when the path was followed
   keptChanging,   // the name changed under every try
   // A folder whose names cannot be removed or renamed, for a new file and

@@ -11,9 +11,9 @@
 //   existing_file.cpp); a name that changed meanwhile starts the try over,
 //   a bounded number of times (here);
 // - an existing file is replaced only with write permission, in a shared
-//   sticky folder only when it is the caller's or the folder owner's, in any
-//   sticky folder only where the kernel lets the caller replace the name,
-//   and under the name the folder stores (checkExisting);
+//   sticky folder only when it is the caller's or the folder owner's, only
+//   where its owner can be kept, and under the name the folder stores
+//   (checkExisting);
 // - what the old file hands on (owner, group, mode, ACL, attributes, flags,
 //   dates), never wider, and nothing that belongs to its content or the
 //   system (readOldAttributes, carryAttributes, attributes.cpp);

@@ -14,7 +14,8 @@ permissions() {
   # Folders that may be searched but not read, as ">" may write there.
   chmod 711 outer && chmod 733 dropbox && chmod 777 shared
   # The file beforehand (- for none, or none of it) and after; a failure
-  # says "Permission denied" unless the row says otherwise after a "|".
+  # says "Permission denied" unless the row says otherwise after a "|"
+  # ("owner": the file is another user's, which a replacement would take).
   while IFS='|' read -r row reason; do
     read -r user path mode owner acl attribute want_status want_mode want_owner <<<"$row"
     [ "$user" = user ] && continue
@@ -26,6 +27,7 @@ permissions() {
     [ "$acl" = - ] || setfacl -m "$acl" "$path"
     [ "$attribute" = - ] || setfattr -n "$attribute" -v exporter "$path"
     convert setpriv --reuid "$user" --regid "$user" "$groups" -- note.txt "$path" ""
+    [ "$reason" = owner ] && reason='cannot replace a file that another user owns (">" would write into it in place)'
     [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": ${reason:-Permission denied}"
     expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
       "$status $out $(mode_owner "$path")"
@@ -42,8 +44,8 @@ user path                mode owner       acl        attribute   status mode:aft
 1001 u/other.md          644  1003:1003   -          -           1 644 1003:1003
 1001 outer/inner/new.md  -    -           -          -           0 644 1001:1001
 1001 dropbox/new.md      -    -           -          -           0 644 1001:1001
-1002 shared/acl.md       444  1001:1001   u:1002:rw  user.origin 0 404 1002:1002
-1001/2000 shared/g.md    664  1003:2000   -          -           0 664 1001:2000
+1002 shared/acl.md       444  1001:1001   u:1002:rw  user.origin 1 464 1001:1001|owner
+1001/2000 shared/g.md    664  1003:2000   -          -           1 664 1003:2000|owner
 TABLE
 
   # Folders where no name can be renamed or removed: refused before anything
@@ -184,6 +186,7 @@ sticky() {
     esac
     chown -h "$owner" st/*
     convert setpriv --reuid "${writer%:*}" --regid "${writer#*:}" --clear-groups -- note.txt "$path" ""
+    [ "$reason" = owner ] && reason='cannot replace a file that another user owns (">" would write into it in place)'
     [ "$reason" = - ] && want="$record Title" || want="Error: cannot write \"$path\": $reason precious"
     expect "sticky, $what of $owner by $writer" "$want" "$out $(head -1 "$path")"
   done <<'TABLE'
@@ -193,8 +196,8 @@ sticky() {
 65533:65533|middle|0:0|not following a symbolic link that another user owns in a shared sticky folder
 65534:65534|file|0:0|-
 65533:65533|file|0:0|not replacing a file that another user owns in a shared sticky folder
-65534:65534|file|65533:65533|cannot replace a file that another user owns in a sticky folder (">" would write into it in place)
-1003:2000|group|65533:2000|cannot replace a file that another user owns in a sticky folder (">" would write into it in place)
+65534:65534|file|65533:65533|owner
+1003:2000|group|65533:2000|owner
 1003:2000|group|1003:2000|-
 TABLE
 }
