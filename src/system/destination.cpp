@@ -85,7 +85,8 @@ class Walk {
     // The kernel's rule against planted links, applied whatever the
     // system's setting: in a shared sticky folder a link is followed only
     // when it belongs to the caller or to the folder's owner.
-    if (isSharedSticky(folderStatus_) && link.st_uid != ::geteuid() && link.st_uid != folderStatus_.st_uid)
+    if (isSharedSticky(folderStatus_) && !sameUser(link.st_uid, ::geteuid()) &&
+        !sameUser(link.st_uid, folderStatus_.st_uid))
       throw Failure(Step::stickyLink);
     char buffer[PATH_MAX];
     ssize_t length = ::readlinkat(folder_.get(), name.c_str(), buffer, sizeof buffer);

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "system/descriptor.hpp"
+#include "system/os.hpp"
 
 namespace note2md::system {
 
@@ -28,5 +29,9 @@ Destination findDestination(const std::string& path);
 // Sticky and writable by anyone, such as /tmp: the folder where other users
 // may plant links and files.
 inline bool isSharedSticky(const struct stat& folder) { return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH); }
+
+// The same user, as the kernel compares owners: one that a user namespace
+// does not map matches no one, not even another owner it does not map.
+inline bool sameUser(uid_t one, uid_t other) { return one == other && os::knownUser(one); }
 
 }  // namespace note2md::system

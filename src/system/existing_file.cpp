@@ -18,7 +18,7 @@ void applyRules(const Destination& destination, const struct stat& file) {
   // The kernel's rule for files in shared sticky folders (protected_regular),
   // whatever the system's setting: another user's file there is not written,
   // not even by root, lest it hand the text to that user.
-  if (isSharedSticky(folder) && file.st_uid != caller && file.st_uid != folder.st_uid)
+  if (isSharedSticky(folder) && !sameUser(file.st_uid, caller) && !sameUser(file.st_uid, folder.st_uid))
     throw Failure(Step::stickyFile);
   // Only where ">" could write: root may, anyone else needs write permission.
   // By name: should another file have taken it since, the commit finds out.
@@ -27,9 +27,10 @@ void applyRules(const Destination& destination, const struct stat& file) {
     throw Failure(Step::write, errno);
   }
   // ">" keeps the file its owner's; a replacement is the caller's unless the
-  // caller may give it away, which only root may. In a sticky folder the
-  // kernel would not even let another user rename over it.
-  if (file.st_uid != caller && caller != 0)
+  // caller may give it away, which only root may (and in a user namespace
+  // only to an owner that it maps). In a sticky folder the kernel would not
+  // even let another user rename over it.
+  if (!sameUser(file.st_uid, caller) && !(caller == 0 && os::knownUser(file.st_uid)))
     throw Failure(Step::otherOwner);
 }
 

@@ -12,7 +12,8 @@
 //   a bounded number of times (here);
 // - an existing file is replaced only with write permission, in a shared
 //   sticky folder only when it is the caller's or the folder owner's, only
-//   where its owner can be kept, and under the name the folder stores
+//   where its owner can be kept, and under the name the folder stores;
+//   owners that a user namespace does not map match no one
 //   (checkExisting);
 // - what the old file hands on (owner, group, mode, ACL, attributes, flags,
 //   dates), never wider, and nothing that belongs to its content or the

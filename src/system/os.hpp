@@ -68,6 +68,10 @@ int renameExclusive(int folder, const char* from, const char* to);
 
 // --- The file that stands at the name
 
+// Whether an owner shown as `uid` is a user this process can tell apart. In
+// a user namespace every owner that it does not map shows as one overflow
+// ID (Linux), which must match no one; true elsewhere.
+bool knownUser(uid_t uid);
 // Holds the file `name` in `folder` without following a link and without
 // opening it for reading, where the system can (O_PATH); elsewhere opens it
 // for reading, or for writing where only that is allowed, never waiting on

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -80,6 +81,26 @@ int nameUnnamed(int file, int folder, const char* name, bool& never) {
 
 int renameExclusive(int folder, const char* from, const char* to) {
   return ::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0 ? 0 : errno;
+}
+
+bool knownUser(uid_t uid) {
+  // Each line: the first ID inside, the first outside, how many. Without
+  // /proc there is no telling: the owners are taken as shown.
+  char map[4096];
+  const Descriptor file(::open("/proc/self/uid_map", O_RDONLY | O_CLOEXEC));
+  const ssize_t size = file.valid() ? ::read(file.get(), map, sizeof map - 1) : -1;
+  if (size < 0) return true;
+  map[size] = '\0';
+  const char* next = map;
+  for (;;) {
+    char* end = nullptr;
+    const unsigned long inside = std::strtoul(next, &end, 10);
+    if (end == next) return false;
+    std::strtoul(end, &end, 10);
+    const unsigned long count = std::strtoul(end, &end, 10);
+    if (uid >= inside && uid - inside < count) return true;
+    next = end;
+  }
 }
 
 namespace {
