@@ -23,7 +23,8 @@ permissions() {
     local groups=--clear-groups
     [ "${user#*/}" != "$user" ] && groups=--groups=${user#*/} && user=${user%/*}
     umask 022
-    [ "$mode" = - ] || { echo previous >"$path" && chmod "$mode" "$path" && chown "$owner" "$path"; }
+    # (chown first: it clears the set-ID bits that a row may start with)
+    [ "$mode" = - ] || { echo previous >"$path" && chown "$owner" "$path" && chmod "$mode" "$path"; }
     [ "$acl" = - ] || setfacl -m "$acl" "$path"
     [ "$attribute" = - ] || setfattr -n "$attribute" -v exporter "$path"
     convert setpriv --reuid "$user" --regid "$user" "$groups" -- note.txt "$path" ""
@@ -164,6 +165,11 @@ slash.md|Is a directory
 TABLE
   exec 3<&-
   expect "a descriptor path leaves the file behind it alone" "precious 0" "$(cat log.txt) $(ls sub | count_lines)"
+  # A file with two hard links: the name given is replaced, the other keeps
+  # the old text (on macOS the volume's stored name may be the other link's).
+  echo previous >one.md && ln one.md two.md
+  convert -- note.txt two.md ""
+  expect "the second of two hard links" "$record Title previous" "$out $(head -1 two.md) $(cat one.md)"
 }
 
 # The kernel's rules for shared sticky folders, whatever the system's setting.
@@ -272,22 +278,30 @@ signals() {
   pending_openat
   # signal | what makes the new text: unnamed (O_TMPFILE, where the program
   # makes one), or named (forced where it does); "ignored": named, and the
-  # caller ignores the signal, so the run goes on
-  while read -r signal kind; do
+  # caller ignores the signal, so the run goes on | where the run is held:
+  # at the flush of the new file, unless the row says
+  while read -r signal kind at; do
     [ "$kind" = unnamed ] && [ "$unnamed" = no ] && continue
+    case $signal in \#*) continue ;; esac
     echo previous >out.md
-    local inject=() ignored="" number
+    local inject=() ignored="" number text=previous
     [ "$kind" != unnamed ] && inject=(${named[@]+"${named[@]}"})
-    [ "$kind" = ignored ] && ignored=$signal
+    [ "$kind" = ignored ] && ignored=$signal && text="# Title"
+    case $at in
+    # The call that gives the new file its auxiliary name: an unnamed file's
+    # at the commit, which then goes on to the end; a named one's as it is made.
+    naming) [ "$unnamed" = yes ] && inject=(--at linkat:when=1) text="# Title" || inject=(--at "openat:when=$openat") ;;
+    rename) inject=(--at renameat) text="# Title" ;;
+    esac
     start_held ${inject[@]+"${inject[@]}"} -- note.txt out.md HSAXL
     kill "-$signal" "$pid"
     wait "$tracer" 2>/dev/null
     status=$?
     # (32 and 33, which the C library keeps for itself, have no names)
     case $signal in [0-9]*) number=$signal ;; *) number=$(kill -l "$signal") ;; esac
-    want="$((128 + number)) previous 0"
-    [ "$kind" = ignored ] && want="0 # Title 0"
-    expect "$signal, $kind: ended by it (or not), its text, nothing left" "$want" \
+    want="$((128 + number)) $text 0"
+    [ "$kind" = ignored ] && want="0 $text 0"
+    expect "$signal, $kind${at:+ at $at}: ended by it (or not), its text, nothing left" "$want" \
       "$status $(head -1 out.md) $(leftovers)"
   done <<'TABLE'
 KILL unnamed
@@ -301,6 +315,10 @@ ALRM named
 32 named
 33 named
 HUP ignored
+# (a signal not held while the auxiliary name is made and registered leaves it)
+TERM built naming
+# (the README's promise: a signal at the rename finds the new text in place)
+TERM built rename
 TABLE
 }
 
@@ -503,9 +521,13 @@ errors() {
 openat;O_TMPFILE|"\.note2md-;EACCES;cannot create a file in its folder: Permission denied
 newfstatat;"out\.md";EIO;Input/output error
 TABLE
-  # A record that a signal interrupts is printed all the same.
-  convert strace -qq -o /dev/null -e inject=writev:error=EINTR:when=1 -- note.txt out.md ""
-  expect "writev interrupted" "$record" "$out"
+  # A write that a signal interrupts goes on: the record is printed, the
+  # file holds the whole text (a short file must never pass for written).
+  for call in writev write; do
+    echo previous >out.md
+    convert strace -qq -o /dev/null -e "inject=$call:error=EINTR:when=1" -- note.txt out.md H
+    expect "$call interrupted" "$record|# Title||body|" "$out|$(tr '\n' '|' <out.md)"
+  done
   # An auxiliary name that is taken already is given up for another (where
   # the program makes named files; strace fails one call once only).
   pending_openat
@@ -624,11 +646,6 @@ macos() {
   expect "attributes, flag and date" "$record blue none none hidden $born" \
     "$out $(xattr -p com.example.tag kept.md) $(xattr -p com.apple.quarantine kept.md 2>/dev/null || echo none) \
 $(xattr -p com.apple.TextEncoding kept.md 2>/dev/null || echo none) $(stat -f %Sf kept.md) $(stat -f %B kept.md)"
-  # A file with two hard links: the name given is replaced, the other keeps
-  # the old text (the volume's stored name may be the other link's).
-  echo previous >one.md && ln one.md two.md
-  convert -- note.txt two.md ""
-  expect "the second of two hard links" "$record Title previous" "$out $(head -1 two.md) $(cat one.md)"
   # APFS refuses a name that is not UTF-8 when a file is made.
   convert -- note.txt $'bad\xFF.md' ""
   expect "a name that is not UTF-8" "Error: cannot write \"bad\\xFF.md\": Illegal byte sequence 0" "$out $(leftovers)"
