@@ -28,5 +28,5 @@ objects=()
 for binary in build-coverage/tests/note2md_tests build-coverage/tests/run_fuzz build-coverage/tests/differential_fuzz; do
   objects+=(-object "$binary")
 done
-llvm-cov-14 report build-coverage/note2md "${objects[@]}" -instr-profile build-coverage/suite.profdata \
-  $(git ls-files 'src/*.cpp' 'src/*.hpp')
+sources=$(tree_files | grep -E '^src/.*\.[ch]pp$')
+llvm-cov-14 report build-coverage/note2md "${objects[@]}" -instr-profile build-coverage/suite.profdata $sources

@@ -75,3 +75,26 @@ configure() {
 
 # The number of processors, on Linux and macOS alike.
 processors() { getconf _NPROCESSORS_ONLN; }
+
+# The functions below ask about the source tree in the current folder, its top.
+
+# tree_git ARGUMENT...: git on this tree, trusted though another user own it.
+# A CI container's steps run as root in the runner's checkout, which git
+# refuses otherwise ("dubious ownership"). Only this call is told so: the
+# user's git config stays as it is.
+tree_git() { git -c safe.directory="$(pwd -P)" "$@"; }
+
+# has_git: whether this tree is a git checkout that git is there to read; a
+# source archive is not.
+has_git() { [ -e .git ] && command -v git >/dev/null; }
+
+# tree_files: the tree's files, one a line, sorted: what git tracks or would
+# add, or without git every file outside the build folders (/build*/ and
+# /dist/ of .gitignore).
+tree_files() {
+  if has_git; then
+    tree_git -c core.quotePath=false ls-files --cached --others --exclude-standard
+  else
+    find . \( -path ./.git -o -type d \( -path './build*' -o -path ./dist \) \) -prune -o ! -type d -print | cut -c3-
+  fi | LC_ALL=C sort
+}

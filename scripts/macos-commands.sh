@@ -12,6 +12,7 @@
 set -euo pipefail
 NOTE2MD=${NOTE2MD:?set NOTE2MD to the note2md binary}
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/deps.sh"
 here=$root/tests/e2e
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -30,7 +31,7 @@ ln -s "$(command -v clang)" "$work/bin/cc" && ln -s "$(command -v clang++)" "$wo
 for command in ld ar ranlib objcopy; do ln -s "$(command -v "$command")" "$work/bin/$command"; done
 
 cp "$NOTE2MD" "$work/note2md"
-(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - | tar -xf - -C "$work/tree")
+(cd "$root" && tree_files | tar -cf - -T -) | tar -xf - -C "$work/tree"
 as=()
 if [ "$(id -u)" -eq 0 ]; then
   chown -R 1001:1001 "$work" && chmod 755 "$work"

@@ -15,4 +15,8 @@ for note in examples/*.txt; do
   # short note's name is the same.
   "$PWD/build/note2md" "$note" "$base.md" HSAXL >"$base.record"
 done
-git status --short examples
+if has_git; then
+  tree_git status --short examples
+else
+  echo "Rewrote examples/*.md and *.record; without git here, compare them with the previous ones yourself"
+fi

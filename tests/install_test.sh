@@ -8,6 +8,9 @@
 #                                   holds what it should and converts
 #   install_test.sh hardening BUILD the binary has Debian's hardening
 #   install_test.sh formula BUILD   the Homebrew formula is valid Ruby
+#   install_test.sh source BUILD    the scripts read the source tree in a git
+#                                   checkout that another user owns, and
+#                                   without git, as a source archive has it
 mode=$1
 build=$(cd "$2" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,6 +84,32 @@ hardening)
 formula)
   need ruby ruby ruby
   ok "ruby -c accepts the formula" ruby -c "$source_dir/packaging/homebrew/note2md.rb"
+  ;;
+source)
+  # A CI container's steps run as root in a checkout that the runner's user
+  # owns, which git refuses unless told to trust it. This commit's files as a
+  # checkout of another user's, with an untracked file and the build folders
+  # that .gitignore leaves out; then the same files without .git.
+  need git
+  [ -e "$source_dir/.git" ] || skip "the source is not a git checkout"
+  . "$source_dir/scripts/deps.sh"
+  tree=$work/tree
+  mkdir "$tree" && (cd "$source_dir" && tree_git archive HEAD) | tar -xf - -C "$tree" || exit 1
+  (cd "$source_dir" && tree_git ls-tree -r --name-only HEAD && echo notes.txt) | LC_ALL=C sort >"$work/expected"
+  (cd "$tree" && git -c init.defaultBranch=main init -q && git add -A &&
+    GIT_COMMITTER_DATE="1600000000 +0000" git -c user.name=test -c user.email=test@example.invalid \
+      commit -q --no-verify -m tree) || exit 1
+  mkdir "$tree/build-x" "$tree/dist" && touch "$tree/build-x/CMakeCache.txt" "$tree/dist/SHA256SUMS" "$tree/notes.txt"
+  # Another user's for real as root; otherwise git's own switch makes it take the tree for one.
+  if [ "$(id -u)" -eq 0 ]; then chown -R 1001:1001 "$tree"; else export GIT_TEST_ASSUME_DIFFERENT_OWNER=1; fi
+  # What differs from the files expected, if anything.
+  listed() { (cd "$tree" && tree_files) | diff "$work/expected" -; }
+  expect "git lists a checkout that another user owns" "" "$(listed)"
+  expect "the release date is the commit's in a checkout that another user owns" 1600000000 \
+    "$(env -u SOURCE_DATE_EPOCH cmake -DSOURCE="$tree" -DFACTS="$work/facts.sh" \
+      -P "$source_dir/packaging/release-facts.cmake" && . "$work/facts.sh" && echo "$SOURCE_DATE_EPOCH")"
+  rm -rf "$tree/.git"
+  expect "find lists the same files without git" "" "$(listed)"
   ;;
 esac
 finish
