@@ -91,5 +91,30 @@ TEST(Attributes, WhatBelongsToTheOldContentOrTheSystemStaysBehind) {
   for (const Row& row : rows) EXPECT_EQ(system::mustNotCarry(row.name), kMac ? row.staysOnMac : row.stays) << row.name;
 }
 
+// Finder's flags go on only where they differ, and a new file's own flags
+// stay: a folder may give it ones the caller may not change (macOS's
+// SF_RESTRICTED, UF_DATAVAULT), and setting all flags at once then fails.
+TEST(Attributes, OnlyTheCarriedFlagsChangeAndOnlyWhereTheyDiffer) {
+  constexpr unsigned kNoDump = 0x1, kImmutable = 0x2, kDataVault = 0x80, kHidden = 0x8000, kRestricted = 0x80000,
+                     kAppend = 0x40000, kCarried = kHidden | kNoDump;
+  struct Row {
+    unsigned newFile, old;
+    long want;  // -1: no call
+  };
+  const Row rows[] = {
+      {0, 0, -1},
+      {0, kHidden, kHidden},
+      {kRestricted | kDataVault, kHidden | kNoDump, kRestricted | kDataVault | kHidden | kNoDump},
+      {kRestricted, kRestricted | kHidden, kRestricted | kHidden},
+      {kRestricted, kRestricted, -1},
+      {kHidden | kDataVault, 0, kDataVault},
+      {0, kImmutable | kAppend | kRestricted, -1},  // never what would stop the write, or only root may set
+  };
+  for (const Row& row : rows) {
+    const auto flags = system::flagsToSet(row.newFile, row.old, kCarried);
+    EXPECT_EQ(flags ? static_cast<long>(*flags) : -1, row.want) << "row " << &row - rows;
+  }
+}
+
 }  // namespace
 }  // namespace note2md

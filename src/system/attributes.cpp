@@ -67,6 +67,12 @@ OldAttributes readOldAttributes(const Destination& destination, const ExistingFi
   return old;
 }
 
+std::optional<unsigned> flagsToSet(unsigned newFile, unsigned old, unsigned carried) {
+  const unsigned flags = (newFile & ~carried) | (old & carried);
+  if (flags == newFile) return std::nullopt;
+  return flags;
+}
+
 bool mustNotCarry(std::string_view name) {
   // Never carried, because they belong to the old content or to the system:
   constexpr std::string_view kNames[] = {
@@ -107,13 +113,20 @@ void carryAttributes(int file, const OldAttributes& attributes) {
     if (now.st_uid != old.st_uid) throw Failure(Step::setOwner, error != 0 ? error : EPERM);
   }
   // The ACL a folder gave the new file is not the old file's, and may deny
-  // its owner what follows.
-  if (int error = os::clearAcl(file); error != 0 && !notOffered(error)) throw Failure(Step::setAcl, error);
+  // its owner what follows. Removed only where there is one: removing may
+  // take a right that writing does not (WRITE_DAC on a share).
+  bool inherited = false;
+  if (int error = os::hasAcl(file, inherited); error != 0 && !notOffered(error)) throw Failure(Step::setAcl, error);
+  if (inherited) {
+    if (int error = os::clearAcl(file); error != 0 && !notOffered(error)) throw Failure(Step::setAcl, error);
+  }
   for (const auto& [name, value] : attributes.extended) {
     if (int error = os::setAttribute(file, name.c_str(), value); error != 0 && !notOffered(error))
       throw Failure(Step::setAttribute, error, name);
   }
-  if (int error = os::setFlags(file, old); error != 0 && !notOffered(error)) throw Failure(Step::setFlags, error);
+  if (const auto flags = flagsToSet(os::flagsOf(now), os::flagsOf(old))) {
+    if (int error = os::setFlags(file, *flags); error != 0 && !notOffered(error)) throw Failure(Step::setFlags, error);
+  }
   if (int error = os::setCreationDate(file, old); error != 0 && !notOffered(error))
     throw Failure(Step::setCreationDate, error);
   // The ACL and the mode last: either may take away the right to set the

@@ -1,6 +1,7 @@
 // What a replaced file hands on to the file that replaces it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "system/destination.hpp"
 #include "system/existing_file.hpp"
+#include "system/os.hpp"
 
 namespace note2md::system {
 
@@ -36,6 +38,12 @@ OldAttributes readOldAttributes(const Destination& destination, const ExistingFi
 // set the others. Throws Failure (setOwner, setAcl, setAttribute, setFlags,
 // setCreationDate, setMode); the file is then not to be used.
 void carryAttributes(int file, const OldAttributes& old);
+
+// The flags the new file must be given, where they differ from its own
+// `newFile`: its own but for the `carried` ones, which are the old file's.
+// A new file may have flags of its folder's that the caller may not change
+// (SF_RESTRICTED, UF_DATAVAULT on macOS), so they are left as they are.
+std::optional<unsigned> flagsToSet(unsigned newFile, unsigned old, unsigned carried = os::kCarriedFlags);
 
 // Whether an extended attribute stays behind: one that belongs to the old
 // content (a program's capabilities, integrity records, a code signature,

@@ -101,13 +101,17 @@ bool dropsOnSave(std::string_view name);
 // The ACL where it is no attribute (macOS), in its stored form: 0 or the
 // errno; `has` tells whether there is one.
 int readAcl(const OldFile& old, std::vector<char>& acl, bool& has);
-// Removes the ACL that a folder's default or inheritable entries gave the
-// new file, then sets the old one's: 0 or the errno.
+// Whether the new file has an ACL of its own (from a folder's default or
+// inheritable entries); removes it; sets the old one's: 0 or the errno.
+int hasAcl(int file, bool& has);
 int clearAcl(int file);
 int setAcl(int file, const std::vector<char>& acl);
-// Finder's hidden and no-backup flags and the creation date (macOS): 0 or
-// the errno.
-int setFlags(int file, const struct stat& old);
+// The flags that go on with a file, Finder's hidden and no-backup flags
+// (macOS; none elsewhere), a file's flags, and setting them: 0 or the errno.
+extern const unsigned kCarriedFlags;
+unsigned flagsOf(const struct stat& status);
+int setFlags(int file, unsigned flags);
+// The creation date (macOS): 0 or the errno.
 int setCreationDate(int file, const struct stat& old);
 
 // --- Flushing

@@ -183,11 +183,20 @@ int readAcl(const OldFile&, std::vector<char>&, bool& has) {
   return 0;
 }
 
+int hasAcl(int file, bool& has) {
+  has = ::fgetxattr(file, kAccessAcl, nullptr, 0) >= 0;
+  return has || errno == ENODATA ? 0 : errno;
+}
+
 int clearAcl(int file) { return ::fremovexattr(file, kAccessAcl) == 0 || errno == ENODATA ? 0 : errno; }
 
 int setAcl(int file, const std::vector<char>& acl) { return setAttribute(file, kAccessAcl, acl); }
 
-int setFlags(int, const struct stat&) { return 0; }
+const unsigned kCarriedFlags = 0;
+
+unsigned flagsOf(const struct stat&) { return 0; }
+
+int setFlags(int, unsigned) { return 0; }
 
 int setCreationDate(int, const struct stat&) { return 0; }
 

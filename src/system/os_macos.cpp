@@ -149,6 +149,13 @@ int readAcl(const OldFile& old, std::vector<char>& bytes, bool& has) {
   return error;
 }
 
+int hasAcl(int file, bool& has) {
+  acl_t acl = ::acl_get_fd_np(file, ACL_TYPE_EXTENDED);
+  has = acl != nullptr;
+  if (has) ::acl_free(acl);
+  return has || errno == ENOENT ? 0 : errno;
+}
+
 int clearAcl(int file) {
   filesec_t none = ::filesec_init();
   if (none == nullptr) return errno;
@@ -168,9 +175,11 @@ int setAcl(int file, const std::vector<char>& bytes) {
 
 // Never the immutable or append-only flags, which would stop the write that
 // follows, nor the system's flags, which only root may set.
-int setFlags(int file, const struct stat& old) {
-  return ::fchflags(file, old.st_flags & (UF_HIDDEN | UF_NODUMP)) == 0 ? 0 : errno;
-}
+const unsigned kCarriedFlags = UF_HIDDEN | UF_NODUMP;
+
+unsigned flagsOf(const struct stat& status) { return status.st_flags; }
+
+int setFlags(int file, unsigned flags) { return ::fchflags(file, flags) == 0 ? 0 : errno; }
 
 int setCreationDate(int file, const struct stat& old) {
   attrlist wanted{};
