@@ -128,6 +128,7 @@ std::string describe(const std::exception& error) {
     if (failure->access == system::Access::read) line = "cannot read " + quoted(failure->path) + ": ";
     if (failure->access == system::Access::write) line = "cannot write " + quoted(failure->path) + ": ";
     line += reason(*failure);
+    if (!failure->keptIn.empty()) line += "; the old file is gone, and the new text is kept in " + quoted(failure->keptIn);
     if (!failure->leftBehind.empty())
       line += "; its auxiliary file " + quoted(failure->leftBehind) +
               " could not be removed: " + std::strerror(failure->leftError);

@@ -71,6 +71,8 @@ class Failure : public std::exception {
   // An auxiliary file that could not be removed after the failure, and why.
   std::string leftBehind;
   int leftError = 0;
+  // The auxiliary file that holds the new text where the old file is gone.
+  std::string keptIn;
 };
 
 }  // namespace note2md::system

@@ -108,12 +108,12 @@ PendingFile::PendingFile(int folder, bool replacing, Kind kind) : folder_(folder
 PendingFile::~PendingFile() { remove(); }
 
 int PendingFile::fd() const {
-  assert(state_ != State::removed);
+  assert(state_ == State::unnamed || state_ == State::named || state_ == State::committed);
   return file_.get();
 }
 
 int PendingFile::remove() {
-  if (state_ == State::committed || state_ == State::removed) return 0;
+  if (state_ == State::committed || state_ == State::kept || state_ == State::removed) return 0;
   const bool named = state_ == State::named;
   state_ = State::removed;
   if (!named) return 0;
@@ -142,6 +142,21 @@ void PendingFile::discard(Failure& failure) {
   }
 }
 
+void PendingFile::keepIfOnlyCopy(const std::string& name, int error) {
+  // A file system that replaces a name in two steps (smbfs: remove, then
+  // rename) may fail between them: the old file is gone, and this is the only
+  // text left. It goes in place as a new file, or stays, named in the line.
+  struct stat status {};
+  if (::fstatat(folder_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) throw Failure(Step::write, error);
+  if (renameExclusive(folder_, name_.c_str(), name.c_str()) == 0) return;
+  Failure failure(Step::write, error);
+  failure.keptIn = name_;
+  forgetOnSignal();
+  name_.clear();
+  state_ = State::kept;
+  throw failure;
+}
+
 PendingFile::Placed PendingFile::commit(const std::string& name, const struct stat* replacing) {
   assert(state_ == State::unnamed || state_ == State::named);
   // A signal now waits until the new file is in place or still pending, so
@@ -166,7 +181,7 @@ PendingFile::Placed PendingFile::commit(const std::string& name, const struct st
       if (error != 0) throw Failure(Step::write, error);
     }
     if (!holds(folder_, name, *replacing)) return Placed::changed;
-    if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) throw Failure(Step::write, errno);
+    if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) keepIfOnlyCopy(name, errno);
   }
   forgetOnSignal();
   name_.clear();

@@ -10,6 +10,9 @@
 //              an unnamed file named so to be renamed over an existing file;
 //   committed  in place under the destination's name: nothing is pending,
 //              name_ empty;
+//   kept       left under its auxiliary name on purpose, as the only copy
+//              of the new text once the destination is gone (a rename that
+//              failed halfway), and named in the error line: name_ empty;
 //   removed    its auxiliary name removed (abandon, discard or the
 //              destructor): name_ empty, nothing left.
 // Naming, committing and removing happen with the ending signals held, so
@@ -41,7 +44,7 @@ class PendingFile {
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
-  // Until removed (committed: the file in place, for its flush).
+  // While pending, and once committed (for the flush of the file in place).
   int fd() const;
 
   // Puts the file in place as `name` in one step: as a new file, which no
@@ -63,13 +66,17 @@ class PendingFile {
   void discard(Failure& failure);
 
  private:
-  enum class State { unnamed, named, committed, removed };
+  enum class State { unnamed, named, committed, kept, removed };
 
   // Tries auxiliary names with `make` (which answers 0 or the errno) until
   // one is free: 0 or the errno.
   template <typename Make>
   int makeAuxiliary(Make make);
   int remove();
+  // After the rename over `name` failed with `error`: throws Failure, and
+  // keeps the file where the destination is gone, unless it can be put in
+  // place as a new file after all (then returns).
+  void keepIfOnlyCopy(const std::string& name, int error);
 
   int folder_;
   Descriptor file_;

@@ -262,7 +262,7 @@ start_held() {
     pid=$(pgrep -P "$tracer") && if [ "$hold" = fsync:when=1 ]; then
       ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -e '/\.note2md-' -e ' (deleted)$'
     else
-      grep -q 'tracing stop' "/proc/$pid/status"
+      grep -q 'tracing stop' "/proc/$pid/status" 2>/dev/null
     fi && return 0
     sleep 0.01
   done
@@ -549,6 +549,27 @@ TABLE
     "Error: cannot write \"out.md\": Input/output error; its auxiliary file \"$left\" could not be removed: Operation not permitted 1" \
     "$out $(leftovers)"
   rm -f .note2md-*
+  # A file system that replaces a name in two steps (smbfs: remove, then
+  # rename) may fail in between, the old file gone: the new text is the only
+  # one left, and goes in place as a new file, or stays where it is, named.
+  # Here the rename fails while the run is held at it, and the file goes.
+  need pgrep procps
+  for fallback in works fails; do
+    echo previous >out.md
+    local fault=()
+    [ "$fallback" = fails ] && fault=(-e trace=renameat,renameat2 -e inject=renameat2:error=EIO)
+    start_held --at renameat:error=EIO ${fault[@]+"${fault[@]}"} -- note.txt out.md H
+    rm out.md
+    wait "$tracer"
+    status=$?
+    left=$(find . -name '.note2md-*' | sed 's|^\./||')
+    want="0 $record # Title 0"
+    [ "$fallback" = fails ] && want="1 Error: cannot write \"out.md\": Input/output error; the old file is gone, and \
+the new text is kept in \"$left\" # Title 1"
+    expect "a rename that fails with the old file gone, then a new name $fallback" "$want" \
+      "$status $(cat held.out) $(head -1 "${left:-out.md}") $(leftovers)"
+    rm -f .note2md-*
+  done
 }
 
 # Where people export to: FAT on a USB stick, here through FUSE, which has no
