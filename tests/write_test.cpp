@@ -14,37 +14,52 @@ namespace {
 // The flush policy of macOS, run here with a stand-in for the system: what
 // each call answers, which calls are made and what the flush returns. A
 // drive error must never pass for success by a fallback to fsync, which on
-// macOS does not reach the drive.
+// macOS does not reach the drive; nor may a folder that refuses the full
+// flush fall back to it while the file's full flush can reach the drive.
 TEST(Flush, FallsBackOnlyWhereTheFileSystemDoesNotOfferACall) {
+  enum How { ordered, durable, folder };  // folder: flushFolder of folder 7 and file 8
   struct Row {
-    system::Flush how;
-    int barrier, full, fsync;  // the answers
-    const char* calls;         // b, f, s: the calls made, in order
+    How how;
+    int barrier, full, fsync;  // the answers for 7
+    int fileFull;              // the answer of F_FULLFSYNC for 8
+    const char* calls;         // b, f, s: the calls made on 7, in order; F: the full flush of 8
     int result;
   };
   const Row rows[] = {
-      {system::Flush::ordered, 0, 0, 0, "b", 0},
-      {system::Flush::ordered, ENOTTY, 0, 0, "bf", 0},  // FAT on macOS: no barrier, but a full flush
-      {system::Flush::ordered, ENOTSUP, ENOTTY, 0, "bfs", 0},
-      {system::Flush::ordered, EIO, 0, 0, "b", EIO},
-      {system::Flush::ordered, EINVAL, EIO, 0, "bf", EIO},
-      {system::Flush::durable, 0, 0, 0, "f", 0},
-      {system::Flush::durable, 0, ENOTTY, EIO, "fs", EIO},
-      {system::Flush::durable, 0, ENOSPC, 0, "f", ENOSPC},
-      {system::Flush::durable, 0, EINTR, 0, "f", EINTR},
-      {system::Flush::durable, 0, ENOTTY, EROFS, "fs", 0},  // nothing to flush on a read-only file system
-      {system::Flush::durable, 0, EBADF, 0, "f", 0},
+      {ordered, 0, 0, 0, 0, "b", 0},
+      {ordered, ENOTTY, 0, 0, 0, "bf", 0},  // FAT on macOS: no barrier, but a full flush
+      {ordered, ENOTSUP, ENOTTY, 0, 0, "bfs", 0},
+      {ordered, EIO, 0, 0, 0, "b", EIO},
+      {ordered, EINVAL, EIO, 0, 0, "bf", EIO},
+      {durable, 0, 0, 0, 0, "f", 0},
+      {durable, 0, ENOTTY, EIO, 0, "fs", EIO},
+      {durable, 0, ENOSPC, 0, 0, "f", ENOSPC},
+      {durable, 0, EINTR, 0, 0, "f", EINTR},
+      {durable, 0, ENOTTY, EROFS, 0, "fs", 0},  // nothing to flush on a read-only file system
+      {durable, 0, EBADF, 0, 0, "f", 0},
+      {folder, 0, 0, 0, 0, "f", 0},
+      {folder, 0, ENOTSUP, 0, 0, "fF", 0},  // a volume whose folders take no full flush
+      {folder, 0, EINVAL, 0, EIO, "fF", EIO},
+      {folder, 0, ENOTTY, 0, ENOTTY, "fFs", 0},  // Linux: fsync reaches the disk
+      {folder, 0, EIO, 0, 0, "f", EIO},
   };
   static const Row* row;
   static std::string calls;
   for (const Row& each : rows) {
     row = &each;
     calls.clear();
-    const int result = system::flush(7, each.how, [](int fd, system::os::FlushCall call) {
-      EXPECT_EQ(fd, 7);
-      calls += "bfs"[static_cast<int>(call)];
-      return call == system::os::FlushCall::barrier ? row->barrier : call == system::os::FlushCall::full ? row->full : row->fsync;
-    });
+    const system::Flusher standIn = [](int fd, system::os::FlushCall call) {
+      EXPECT_TRUE(fd == 7 || (fd == 8 && call == system::os::FlushCall::full)) << fd;
+      calls += fd == 8 ? 'F' : "bfs"[static_cast<int>(call)];
+      if (fd == 8) return row->fileFull;
+      return call == system::os::FlushCall::barrier ? row->barrier
+             : call == system::os::FlushCall::full  ? row->full
+                                                    : row->fsync;
+    };
+    const int result = each.how == folder ? system::flushFolder(7, 8, standIn)
+                                          : system::flush(7, each.how == ordered ? system::Flush::ordered
+                                                                                 : system::Flush::durable,
+                                                          standIn);
     EXPECT_EQ(calls + " " + std::to_string(result), std::string(each.calls) + " " + std::to_string(each.result))
         << "row " << &each - rows;
   }

@@ -73,9 +73,9 @@ void writeAll(int fd, std::string_view text) {
 }
 
 // The new name is only durable once the folder that holds it is on disk.
-void flushFolder(int folder, int file) {
+void syncFolder(int folder, int file) {
   Descriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  int error = readable.valid() ? flush(readable.get(), Flush::durable) : errno;
+  int error = readable.valid() ? flushFolder(readable.get(), file) : errno;
   // A folder the caller may write but not read cannot be opened to be
   // flushed: its whole file system is (Linux), or the drive's cache by a
   // full flush of the file, rename included (macOS).
@@ -119,7 +119,7 @@ Outcome attempt(const Destination& destination, std::string_view text, PendingFi
     file.discard(failure);
     throw;
   }
-  flushFolder(destination.folder.get(), file.fd());
+  syncFolder(destination.folder.get(), file.fd());
   return Outcome::done;
 }
 

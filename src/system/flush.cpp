@@ -14,4 +14,12 @@ int flush(int fd, Flush how, Flusher flusher) {
   return os::notOffered(error, os::Offer::flushAtAll) ? 0 : error;
 }
 
+int flushFolder(int folder, int file, Flusher flusher) {
+  auto notOffered = [](int error) { return os::notOffered(error, os::Offer::flushCall); };
+  int error = flusher(folder, os::FlushCall::full);
+  if (notOffered(error)) error = flusher(file, os::FlushCall::full);
+  if (notOffered(error)) error = flusher(folder, os::FlushCall::fsync);
+  return os::notOffered(error, os::Offer::flushAtAll) ? 0 : error;
+}
+
 }  // namespace note2md::system

@@ -21,4 +21,11 @@ using Flusher = int (*)(int fd, os::FlushCall call);
 // at all gives 0, since that is no reason to lose the result.
 int flush(int fd, Flush how, Flusher flusher = os::flush);
 
+// Flushes the folder open as `folder` once `file` has been named in it,
+// through the drive's own cache. Where the folder takes no full flush, the
+// file's full flush empties that cache instead, the new name with it; a
+// plain fsync of the folder, which on macOS stops at the drive's cache, only
+// where neither is offered. Returns as flush does.
+int flushFolder(int folder, int file, Flusher flusher = os::flush);
+
 }  // namespace note2md::system
