@@ -39,9 +39,7 @@ const int kMaxLinks = 32;
 // files, and links into /dev/fd, which are followed there.
 bool holdsDescriptors(int folder) {
   struct statfs system {};
-  if (::fstatfs(folder, &system) != 0) return false;
-  if (std::strcmp(system.f_fstypename, "fdesc") == 0) return true;
-  if (std::strcmp(system.f_fstypename, "devfs") != 0) return false;
+  if (::fstatfs(folder, &system) != 0 || std::strcmp(system.f_fstypename, "devfs") != 0) return false;
   struct stat here {}, descriptors {};
   return ::fstat(folder, &here) == 0 && ::stat("/dev/fd", &descriptors) == 0 && here.st_dev == descriptors.st_dev &&
          here.st_ino == descriptors.st_ino;
