@@ -37,3 +37,9 @@ loop "cp, new files" copy
 loop "cp, over them" copy
 loop "shell >, new files" shell
 loop "shell >, over them" shell
+if [ "$(uname)" = Darwin ]; then
+  echo
+  echo "The hosted macOS runners are virtual machines: their disks take a full flush in far less than the"
+  echo "about 19 ms of an M1-class Mac's internal drive, so this table tells of the VM, not of a user's Mac"
+  echo "(doc/design.md, \"What a note costs on a Mac\")."
+fi
