@@ -1,6 +1,8 @@
 #include "system/file.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <optional>
 
 #include <fcntl.h>
@@ -87,8 +89,16 @@ void syncFolder(int folder, int file) {
 }
 
 // How often a try may find that the name changed under it before the run
-// gives up: each time another run or program replaced it meanwhile.
-constexpr int kMostTries = 32;
+// gives up: each time another run or program replaced it meanwhile. Parallel
+// runs that keep meeting wait a little longer each time, up to 50 ms, so that
+// one of them gets through (a slow FUSE file system under load).
+constexpr int kMostTries = 100;
+
+void waitAfter(int changes) {
+  if (changes < 2) return;
+  const timespec pause{0, std::min(changes, 25) * 2'000'000L};
+  ::nanosleep(&pause, nullptr);
+}
 
 enum class Outcome { done, changed, cannotName };
 
@@ -146,6 +156,7 @@ void writeFileAtomically(const std::string& path, std::string_view text) {
           // Another run or program replaced, made or removed the file: the
           // next try looks again, examines and carries anew.
           if (++changes == kMostTries) throw Failure(Step::keptChanging);
+          waitAfter(changes);
           break;
         case Outcome::cannotName:
           // Without /proc, only a privileged process may name an unnamed file
