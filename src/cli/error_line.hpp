@@ -1,5 +1,5 @@
-// The wording of the error line, every one of them: "Error: " and what went
-// wrong, always one line of valid UTF-8.
+// The words of every failure of the run, which the run prints after
+// "Error: ": always one line of valid UTF-8.
 #pragma once
 
 #include <exception>
