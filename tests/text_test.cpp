@@ -1,17 +1,13 @@
-// Functions of text that the case files cannot hold: the UTF-8 automaton
-// against ICU's decoder on many byte strings, keys that are not plain text,
-// and the Splice precondition.
+// The UTF-8 automaton against ICU's decoder on many byte strings, more than
+// the case files can hold.
 #include <algorithm>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <unicode/utf8.h>
 
-#include "metadata/header.hpp"
 #include "notes.hpp"
-#include "rewrite/splice.hpp"
 #include "unicode/utf8.hpp"
 
 namespace note2md {
@@ -50,24 +46,6 @@ TEST(Utf8, TheAutomatonFindsWhatIcuFinds) {
     accepted += expected == std::string::npos;
   }
   EXPECT_GT(accepted, 2000);
-}
-
-TEST(HeaderKeys, OnlyKeysThatStandForPlainTextAreTaken) {
-  for (const char* key : {"Tag(s):", "Cre.ted:", "Tag(s:", "Created\\s", "Tag s:", "Tag\\"})
-    EXPECT_THROW(metadata::extractValueForKey("Tag(s): a", key), std::invalid_argument) << key;
-  EXPECT_EQ(metadata::extractValueForKey("Tag(s) a", "Tag\\(s\\)"), "a") << "a key that ends in an escape";
-}
-
-TEST(Splice, StopsAtAPositionThatGoesBackInDebugBuilds) {
-#ifdef NDEBUG
-  GTEST_SKIP() << "preconditions are checked in debug builds only";
-#else
-  system::Buffer text("abcdef");
-  system::Buffer out;
-  rewrite::Splice splice(text, out, 0);
-  splice.replace(3, 4).append("x");
-  EXPECT_DEATH(splice.replace(1, 2), "");
-#endif
 }
 
 }  // namespace
