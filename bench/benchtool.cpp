@@ -178,6 +178,8 @@ int main(int argc, char** argv) {
     return finished.status;
   }
   if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copyAtomically(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: benchtool notes DIR | hostile DIR | note SIZE FILE | compare N CMD [-- CMD]... | wall TIMEOUT CMD | rss CMD | copy SRC DST\n");
+  std::fprintf(stderr,
+               "usage: benchtool notes DIR | hostile DIR | note SIZE FILE | compare N CMD [-- CMD]... | wall TIMEOUT "
+               "CMD | rss CMD | copy SRC DST\n");
   return 2;
 }

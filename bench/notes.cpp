@@ -9,7 +9,7 @@ namespace {
 
 const char* const kWords[] = {"the",     "garden", "plan",   "call",    "order", "kitchen", "seed",  "notes",
                               "meeting", "Monday", "draft",  "review",  "café",  "naïve",   "über",  "日本語",
-                              "budget",  "list",   "follow", "project", "ideas", "😀",      "photo", "and"};
+                              "budget",  "list",   "follow", "project", "ideas", "😀",       "photo", "and"};
 
 std::string sentence(Random& random, std::size_t minimum, std::size_t maximum) {
   std::string line;
@@ -37,8 +37,9 @@ std::string repeatTo(std::string_view piece, std::size_t size) {
 
 std::string realisticNote(std::size_t size) {
   Random random(1);
-  std::string note = "Weekly notes\n\nTag(s): work, home, ideas\nCreated: 5 March 2026 at 09:12\n"
-                     "Updated: 6 March 2026 at 18:40\n\n";
+  std::string note =
+      "Weekly notes\n\nTag(s): work, home, ideas\nCreated: 5 March 2026 at 09:12\n"
+      "Updated: 6 March 2026 at 18:40\n\n";
   while (note.size() < size) {
     switch (random.below(10)) {
       case 0:  // a section heading, two blank lines above it

@@ -22,10 +22,10 @@ void measure(benchmark::State& state, Operation operation) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
 
-#define NOTE2MD_REWRITE_BENCHMARK(name)                                                            \
-  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::support::name); }       \
-  void BM_##name##_regex(benchmark::State& state) { measure(state, note2md::reference::name); }    \
-  BENCHMARK(BM_##name##_scan)->Unit(benchmark::kMillisecond);                                      \
+#define NOTE2MD_REWRITE_BENCHMARK(name)                                                         \
+  void BM_##name##_scan(benchmark::State& state) { measure(state, note2md::support::name); }    \
+  void BM_##name##_regex(benchmark::State& state) { measure(state, note2md::reference::name); } \
+  BENCHMARK(BM_##name##_scan)->Unit(benchmark::kMillisecond);                                   \
   BENCHMARK(BM_##name##_regex)->Unit(benchmark::kMillisecond);
 
 NOTE2MD_REWRITE_BENCHMARK(markHeadingAndSubheadings)

@@ -15,8 +15,8 @@
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
 #include "metadata/tags.hpp"
-#include "reference/reference.hpp"
 #include "notes.hpp"
+#include "reference/reference.hpp"
 #include "support/rewrite_text.hpp"
 #include "unicode/services.hpp"
 
@@ -37,32 +37,38 @@ const std::map<std::string, Operations, std::less<>>& operations() {
       {"A", {support::translateAttachmentLinks, reference::translateAttachmentLinks}},
       {"X", {support::replaceCheckboxes, reference::replaceCheckboxes}},
       {"L", {support::convertLinksToMarkdown, reference::convertLinksToMarkdown}},
-      {"created", {[](auto text) { return metadata::extractValueForKey(text, "Created:"); },
-                   [](auto text) { return reference::extractValueForKey(text, "Created:"); }}},
-      {"tag", {[](auto text) { return metadata::extractValueForKey(text, "Tag\\(s\\):"); },
-               [](auto text) { return reference::extractValueForKey(text, "Tag\\(s\\):"); }}},
-      {"name", {[](auto text) { return metadata::createName(text, "bin/convert.x"); },
-                [](auto text) { return reference::createName(text, "bin/convert.x"); }}},
-      {"program", {[](auto path) { return metadata::createName("short", path); },
-                   [](auto path) { return reference::createName("short", path); }}},
+      {"created",
+       {[](auto text) { return metadata::extractValueForKey(text, "Created:"); },
+        [](auto text) { return reference::extractValueForKey(text, "Created:"); }}},
+      {"tag",
+       {[](auto text) { return metadata::extractValueForKey(text, "Tag\\(s\\):"); },
+        [](auto text) { return reference::extractValueForKey(text, "Tag\\(s\\):"); }}},
+      {"name",
+       {[](auto text) { return metadata::createName(text, "bin/convert.x"); },
+        [](auto text) { return reference::createName(text, "bin/convert.x"); }}},
+      {"program",
+       {[](auto path) { return metadata::createName("short", path); },
+        [](auto path) { return reference::createName("short", path); }}},
       {"tags", {metadata::formatTags, {}}},
       {"first1", {[](auto text) { return std::to_string(unicode::graphemePrefixLength(text, 1)); }, {}}},
       {"first100", {[](auto text) { return std::to_string(unicode::graphemePrefixLength(text, 100)); }, {}}},
       // The escapes of these files, read back as hex digits, which hold none.
-      {"hex", {[](auto bytes) {
-                 std::string hex;
-                 for (unsigned char byte : bytes) {
-                   hex += "0123456789ABCDEF"[byte >> 4];
-                   hex += "0123456789ABCDEF"[byte & 15];
-                 }
-                 return hex;
-               },
-               {}}},
-      {"decode", {[](auto bytes) {
-                    support::DecodedText decoded = support::decodeText(bytes);
-                    return decoded.ok ? decoded.text : "error: " + decoded.problem;
-                  },
-                  {}}},
+      {"hex",
+       {[](auto bytes) {
+          std::string hex;
+          for (unsigned char byte : bytes) {
+            hex += "0123456789ABCDEF"[byte >> 4];
+            hex += "0123456789ABCDEF"[byte & 15];
+          }
+          return hex;
+        },
+        {}}},
+      {"decode",
+       {[](auto bytes) {
+          support::DecodedText decoded = support::decodeText(bytes);
+          return decoded.ok ? decoded.text : "error: " + decoded.problem;
+        },
+        {}}},
   };
   return table;
 }
@@ -98,9 +104,12 @@ std::string unescape(std::string_view field) {
       // The "}" that closes neither an escape nor a repetition inside.
       std::size_t close = star + 1;
       for (int depth = 0; close < field.size() && (field[close] != '}' || depth-- > 0);) {
-        if (field[close] != '\\') ++close;
-        else if (field[close + 1] == 'u') close = field.find('}', close) + 1;
-        else depth += field[(close += 2) - 1] == '{';
+        if (field[close] != '\\')
+          ++close;
+        else if (field[close + 1] == 'u')
+          close = field.find('}', close) + 1;
+        else
+          depth += field[(close += 2) - 1] == '{';
       }
       text += support::repeat(unescape(field.substr(star + 1, close - star - 1)),
                               std::stoul(std::string(field.substr(i + 1, star - i - 1))));
@@ -154,10 +163,13 @@ TEST_P(Cases, GiveTheResultsTheyName) {
     // A result that differs is shown from where it differs: results of
     // several megabytes stay readable.
     auto check = [&](const std::string& actual, const char* by) {
-      const auto at = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first - actual.begin();
+      const auto at =
+          std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first - actual.begin();
       EXPECT_TRUE(actual == expected) << where << by << parts[1] << "\n  at byte " << at << ": "
                                       << ::testing::PrintToString(actual.substr(static_cast<std::size_t>(at), 40))
-                                      << " where " << ::testing::PrintToString(expected.substr(std::min<std::size_t>(static_cast<std::size_t>(at), expected.size()), 40));
+                                      << " where "
+                                      << ::testing::PrintToString(expected.substr(
+                                             std::min<std::size_t>(static_cast<std::size_t>(at), expected.size()), 40));
     };
     check(operation->second.program(view), "");
     if (operation->second.reference) check(operation->second.reference(view), "pattern on ");

@@ -27,11 +27,15 @@ int rounds() {
 // Pieces that every pattern cares about: all kinds of line ends and white
 // space, characters of several sizes, and runs close to the 100 limit.
 std::vector<std::string> piecesWith(const std::vector<std::string>& more) {
+  // (clang-format would give each piece that ends in a line feed a line of its own)
+  // clang-format off
   std::vector<std::string> pieces = {
       "\n", "\n", "\n", "\n\n\n", "\r\n", "\r", " ", " ", "  ", "\t", "\xC2\xA0", "\xE3\x80\x80", "\xE2\x80\xA8",
       "\xE2\x80\xA9", "\v", "\f", "\xC2\x85", "a", "word", "Title", "#", "\xC5\xBF", "\xF0\x9F\x98\x80",
-      "e\xCC\x81", "\xE2\x98\x90", "\xE2\x98\x92", "\xE2\x80\x8B", repeat("a", 98), repeat("a", 100),
-      repeat("b", 101), repeat("\xF0\x9F\x98\x80", 99), repeat(" ", 3)};
+      "e\xCC\x81", "\xE2\x98\x90", "\xE2\x98\x92", "\xE2\x80\x8B"};
+  // clang-format on
+  pieces.insert(pieces.end(),
+                {repeat("a", 98), repeat("a", 100), repeat("b", 101), repeat("\xF0\x9F\x98\x80", 99), repeat(" ", 3)});
   pieces.insert(pieces.end(), more.begin(), more.end());
   return pieces;
 }
@@ -59,15 +63,16 @@ TEST(Differential, ScansGiveWhatTheirPatternsGive) {
       {"web links", convertLinksToMarkdown, reference::convertLinksToMarkdown,
        piecesWith({"http://", "HTTPS://", "https://", "ftp://", "FtP://", "://", "http", "https", "s", "S", "ftp",
                    "http\xC5\xBF://", "sftp://x", ":", "/", ")", "]"})},
-      {"header values", [](const std::string& text) {
+      {"header values",
+       [](const std::string& text) {
          return extractValueForKey(text, "Created:") + '|' + extractValueForKey(text, "Tag\\(s\\):");
        },
        [](const std::string& text) {
          return reference::extractValueForKey(text, "Created:") + '|' +
                 reference::extractValueForKey(text, "Tag\\(s\\):");
        },
-       piecesWith({"Created:", "Created: ", "Created: 5 March", "created: x", "Tag(s):", "Tag(s): a, b",
-                   "Tags: c", "Date ", ":", "(s)"})},
+       piecesWith({"Created:", "Created: ", "Created: 5 March", "created: x", "Tag(s):", "Tag(s): a, b", "Tags: c",
+                   "Date ", ":", "(s)"})},
       {"names", [](const std::string& text) { return createName(text, "bin/x"); },
        [](const std::string& text) { return reference::createName(text, "bin/x"); },
        piecesWith({"Created: x", ":", "-", "_", "Z9", "\xCE\xB1"})},

@@ -26,8 +26,8 @@ TEST(LargeNotes, GivingMemoryBackDuringARewritingChangesNoResult) {
   const std::size_t size = std::size_t{12} << 20;
   const std::pair<const char*, std::string> notes[] = {
       {"realistic", support::realisticNote(size)},
-      {"one change at the end", "Title\n\n" + std::string(size, 'x') +
-                                    "\n\n\nEnd\n\nxatch:///Attachments/a https://a.org\nx\n"},
+      {"one change at the end",
+       "Title\n\n" + std::string(size, 'x') + "\n\n\nEnd\n\nxatch:///Attachments/a https://a.org\nx\n"},
       {"short lines", "Title\n\n" + support::repeatTo("a\n", size)},
       {"addresses", support::repeatTo("http://a xatch:///Attachments/b\n", size)},
   };

@@ -1,5 +1,7 @@
 // The run where the end-to-end tests cannot reach: ICU failing, failures
 // while rewriting, a broken invariant.
+#include "cli/run.hpp"
+
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -9,7 +11,6 @@
 #include <unicode/uclean.h>
 
 #include "cli/detail.hpp"
-#include "cli/run.hpp"
 #include "metadata/header.hpp"
 #include "metadata/name.hpp"
 #include "support/files.hpp"

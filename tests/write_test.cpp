@@ -56,10 +56,10 @@ TEST(Flush, FallsBackOnlyWhereTheFileSystemDoesNotOfferACall) {
              : call == system::os::FlushCall::full  ? row->full
                                                     : row->fsync;
     };
-    const int result = each.how == folder ? system::flushFolder(7, 8, standIn)
-                                          : system::flush(7, each.how == ordered ? system::Flush::ordered
-                                                                                 : system::Flush::durable,
-                                                          standIn);
+    const int result =
+        each.how == folder
+            ? system::flushFolder(7, 8, standIn)
+            : system::flush(7, each.how == ordered ? system::Flush::ordered : system::Flush::durable, standIn);
     EXPECT_EQ(calls + " " + std::to_string(result), std::string(each.calls) + " " + std::to_string(each.result))
         << "row " << &each - rows;
   }

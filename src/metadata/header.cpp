@@ -22,8 +22,8 @@ std::optional<std::string> literalKey(std::string_view key) {
       if (i + 1 == key.size()) return std::nullopt;
       char escaped = key[++i];
       // "\(" is a literal parenthesis; "\s", "\d", "\Q" and the like are not literals.
-      bool punctuation = static_cast<unsigned char>(escaped) < 0x80 && !std::isalnum(static_cast<unsigned char>(escaped)) &&
-                         escaped > ' ' && escaped != 0x7F;
+      bool punctuation = static_cast<unsigned char>(escaped) < 0x80 &&
+                         !std::isalnum(static_cast<unsigned char>(escaped)) && escaped > ' ' && escaped != 0x7F;
       if (!punctuation) return std::nullopt;
       literal += escaped;
     } else if (kSyntax.find(c) != std::string_view::npos) {

@@ -11,8 +11,7 @@ constexpr std::size_t kPrefixCharacters = 100;
 constexpr std::size_t kMinimumNameLength = 10;
 
 bool isWanted(char32_t c) {
-  return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') || c == U'_' ||
-         c == U'-';
+  return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') || c == U'_' || c == U'-';
 }
 
 // Every code point other than A-Z, a-z, 0-9, "_" and "-" becomes one blank;

@@ -5,8 +5,8 @@
 
 namespace note2md::metadata {
 
-std::string metadataRecord(std::string_view tagValue, std::string_view createdValue,
-                           std::string_view updatedValue, std::string_view name) {
+std::string metadataRecord(std::string_view tagValue, std::string_view createdValue, std::string_view updatedValue,
+                           std::string_view name) {
   std::string record = "{tagList:";
   record += formatTags(tagValue);
   record += ", createdDate:";

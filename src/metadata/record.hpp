@@ -8,7 +8,7 @@ namespace note2md::metadata {
 
 // {tagList:{"a", "b"}, createdDate:"...", updatedDate:"...", name:"..."},
 // the tag list made by formatTags and the rest by quoteRecordString.
-std::string metadataRecord(std::string_view tagValue, std::string_view createdValue,
-                           std::string_view updatedValue, std::string_view name);
+std::string metadataRecord(std::string_view tagValue, std::string_view createdValue, std::string_view updatedValue,
+                           std::string_view name);
 
 }  // namespace note2md::metadata

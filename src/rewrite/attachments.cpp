@@ -7,9 +7,9 @@
 // and the name runs to the next white space. The engine retries every "xatch"
 // against the rest of its line, which is quadratic; the scan below looks at
 // each byte a bounded number of times.
-#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::rewrite {
 namespace {

@@ -8,9 +8,9 @@
 //
 // "." stops at every line terminator (LF, VT, FF, CR, NEL, LS, PS), "\s" is
 // White_Space, and repetition counts code points.
-#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::rewrite {
 namespace {
@@ -22,8 +22,7 @@ constexpr std::size_t kMaxHeadingLength = 100;
 
 // The guard "(?!.*(#|:///Attachment))": the rest of the line holds neither.
 bool isExcluded(std::string_view restOfLine) {
-  return restOfLine.find('#') != std::string_view::npos ||
-         restOfLine.find(":///Attachment") != std::string_view::npos;
+  return restOfLine.find('#') != std::string_view::npos || restOfLine.find(":///Attachment") != std::string_view::npos;
 }
 
 // Whether the text at i is blanks and then a line feed: "[ ]*\n" or "\n *"

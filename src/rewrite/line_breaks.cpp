@@ -7,9 +7,9 @@
 // whole line of 1 to 100 code points followed by another non-empty line.
 #include <cstring>
 
-#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::rewrite {
 namespace {
@@ -18,7 +18,8 @@ constexpr std::size_t kMaxLineLength = 100;
 std::size_t findLineFeed(std::string_view text, std::size_t from) {
   if (from >= text.size()) return std::string_view::npos;
   const void* found = std::memchr(text.data() + from, '\n', text.size() - from);
-  return found == nullptr ? std::string_view::npos : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+  return found == nullptr ? std::string_view::npos
+                          : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
 }
 }  // namespace
 

@@ -5,9 +5,9 @@
 // there: "http", "https" or "ftp" in any case, where ICU's case folding also
 // lets U+017F LATIN SMALL LETTER LONG S stand for the "s". The address then
 // runs to the next white space and must not be empty.
-#include "unicode/utf8.hpp"
 #include "rewrite/rewrite.hpp"
 #include "rewrite/splice.hpp"
+#include "unicode/utf8.hpp"
 
 namespace note2md::rewrite {
 namespace {

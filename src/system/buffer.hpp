@@ -80,7 +80,7 @@ class Buffer {
   std::size_t capacity_ = 0;
   bool mapped_ = false;        // from mmap (large) rather than malloc (small)
   std::size_t discarded_ = 0;  // bytes at the front already given back
-  bool keepFront_ = false;      // set by the tests: discardFront does nothing
+  bool keepFront_ = false;     // set by the tests: discardFront does nothing
 
   // The tests compare results with and without memory given back.
   friend struct BufferTesting;

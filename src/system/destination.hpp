@@ -28,7 +28,9 @@ Destination findDestination(const std::string& path);
 
 // Sticky and writable by anyone, such as /tmp: the folder where other users
 // may plant links and files.
-inline bool isSharedSticky(const struct stat& folder) { return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH); }
+inline bool isSharedSticky(const struct stat& folder) {
+  return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+}
 
 // The same user, as the kernel compares owners: one that a user namespace
 // does not map matches no one, not even another owner it does not map.

@@ -30,8 +30,7 @@ void applyRules(const Destination& destination, const struct stat& file) {
   // caller may give it away, which only root may (and in a user namespace
   // only to an owner that it maps). In a sticky folder the kernel would not
   // even let another user rename over it.
-  if (!sameUser(file.st_uid, caller) && !(caller == 0 && os::knownUser(file.st_uid)))
-    throw Failure(Step::otherOwner);
+  if (!sameUser(file.st_uid, caller) && !(caller == 0 && os::knownUser(file.st_uid))) throw Failure(Step::otherOwner);
 }
 
 }  // namespace

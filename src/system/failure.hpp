@@ -16,33 +16,40 @@ namespace note2md::system {
 
 enum class Step : unsigned char {
   // Reading the note and making it text.
-  read,           // opening or reading it: error is the errno
-  notUtf8,        // offset: the first bad byte
-  notEncoding,    // detail: the encoding its byte-order mark names; offset: the first bad unit
-  noConverter,    // detail: the encoding; error: ICU's code
-  upperCasing,    // error: ICU's code
-  graphemes,      // error: ICU's code
-  tooLarge,       // a text beyond the largest note: error is EFBIG
+  read,         // opening or reading it: error is the errno
+  notUtf8,      // offset: the first bad byte
+  notEncoding,  // detail: the encoding its byte-order mark names; offset: the first bad unit
+  noConverter,  // detail: the encoding; error: ICU's code
+  upperCasing,  // error: ICU's code
+  graphemes,    // error: ICU's code
+  tooLarge,     // a text beyond the largest note: error is EFBIG
   // Where the output may go: the walk and the rules for an existing file.
-  write,          // walking the path, writing, flushing, naming: the errno
-  notRegular,     // a device, a pipe
-  descriptorPath, // through a folder of open descriptors
-  stickyLink,     // a link of another user in a shared sticky folder
-  stickyFile,     // a file of another user in a shared sticky folder
-  otherOwner,     // a file of another user, which only ">" could write into and keep theirs
-  linkMeanwhile,  // a link where a file stood when the path was followed
-  keptChanging,   // the name changed under every try
+  write,           // walking the path, writing, flushing, naming: the errno
+  notRegular,      // a device, a pipe
+  descriptorPath,  // through a folder of open descriptors
+  stickyLink,      // a link of another user in a shared sticky folder
+  stickyFile,      // a file of another user in a shared sticky folder
+  otherOwner,      // a file of another user, which only ">" could write into and keep theirs
+  linkMeanwhile,   // a link where a file stood when the path was followed
+  keptChanging,    // the name changed under every try
   // A folder whose names cannot be removed or renamed, for a new file and
   // for an existing one, which ">" would write into in place.
-  appendOnlyFolder, appendOnlyFolderOfFile,
-  immutableFolder, immutableFolderOfFile,
-  createInFolder, // the errno
+  appendOnlyFolder,
+  appendOnlyFolderOfFile,
+  immutableFolder,
+  immutableFolderOfFile,
+  createInFolder,  // the errno
   // What an existing file hands on.
-  readAttributes, readAcl, listAttributes,
+  readAttributes,
+  readAcl,
+  listAttributes,
   readAttribute,  // detail: the attribute's name
-  setOwner, setAcl,
-  setAttribute,   // detail: the attribute's name
-  setFlags, setCreationDate, setMode,
+  setOwner,
+  setAcl,
+  setAttribute,  // detail: the attribute's name
+  setFlags,
+  setCreationDate,
+  setMode,
   // After the new file is in place.
   flushFolder,
 };

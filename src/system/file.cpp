@@ -119,8 +119,8 @@ Outcome attempt(const Destination& destination, std::string_view text, PendingFi
     if (existing) carryAttributes(file.fd(), old);
     writeAll(file.fd(), text);
     if (int error = flush(file.fd(), Flush::ordered); error != 0) throw Failure(Step::write, error);
-    const PendingFile::Placed placed = existing ? file.commit(existing->name, &existing->status)
-                                                : file.commit(destination.name, nullptr);
+    const PendingFile::Placed placed =
+        existing ? file.commit(existing->name, &existing->status) : file.commit(destination.name, nullptr);
     if (placed != PendingFile::Placed::done) {
       file.abandon();
       return placed == PendingFile::Placed::changed ? Outcome::changed : Outcome::cannotName;
@@ -150,8 +150,7 @@ void writeFileAtomically(const std::string& path, std::string_view text) {
     PendingFile::Kind kind = PendingFile::Kind::unnamedWherePossible;
     for (int changes = 0;;) {
       switch (attempt(destination, text, kind)) {
-        case Outcome::done:
-          return;
+        case Outcome::done: return;
         case Outcome::changed:
           // Another run or program replaced, made or removed the file: the
           // next try looks again, examines and carries anew.

@@ -163,8 +163,7 @@ ssize_t listAttributes(const OldFile& old, char* list, std::size_t size) {
 }
 
 ssize_t getAttribute(const OldFile& old, const char* name, char* value, std::size_t size) {
-  return old.path.empty() ? ::fgetxattr(old.fd, name, value, size)
-                          : ::getxattr(old.path.c_str(), name, value, size);
+  return old.path.empty() ? ::fgetxattr(old.fd, name, value, size) : ::getxattr(old.path.c_str(), name, value, size);
 }
 
 int setAttribute(int file, const char* name, const std::vector<char>& value) {
@@ -210,8 +209,8 @@ namespace {
 // Every signal whose default action ends a process, SIGPIPE and SIGXFSZ
 // aside; SIGIO's default ends one here (elsewhere it is ignored).
 constexpr int kEndingSignals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS, SIGFPE,    SIGUSR1, SIGSEGV,
-    SIGUSR2, SIGALRM, SIGTERM,   SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS, SIGSTKFLT, SIGPWR,  SIGIO,
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGBUS, SIGFPE,    SIGUSR1, SIGSEGV,
+    SIGUSR2, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS, SIGSTKFLT, SIGPWR,  SIGIO,
 };
 
 // The real-time signals end a process too. The C library keeps the first

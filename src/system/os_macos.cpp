@@ -9,6 +9,8 @@
 // flags and dates, the stored name, names that are not UTF-8. Here, besides,
 // the named-file path and the flush policy run on Linux (os_linux.cpp with
 // NOTE2MD_NAMED_FILES_ONLY, and the flush table of the unit tests).
+#include "system/os.hpp"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -28,8 +30,6 @@
 #include <unistd.h>
 #include <xattr_flags.h>
 
-#include "system/os.hpp"
-
 namespace note2md::system::os {
 
 const int kSearchOnly = O_SEARCH;
@@ -40,7 +40,8 @@ const int kMaxLinks = 32;
 bool holdsDescriptors(int folder) {
   struct statfs system {};
   if (::fstatfs(folder, &system) != 0 || std::strcmp(system.f_fstypename, "devfs") != 0) return false;
-  struct stat here {}, descriptors {};
+  struct stat here {};
+  struct stat descriptors {};
   return ::fstat(folder, &here) == 0 && ::stat("/dev/fd", &descriptors) == 0 && here.st_dev == descriptors.st_dev &&
          here.st_ino == descriptors.st_ino;
 }
@@ -106,9 +107,7 @@ OldFile openOld(int held, const struct stat&, int, const char*) {
   return old;
 }
 
-ssize_t listAttributes(const OldFile& old, char* list, std::size_t size) {
-  return ::flistxattr(old.fd, list, size, 0);
-}
+ssize_t listAttributes(const OldFile& old, char* list, std::size_t size) { return ::flistxattr(old.fd, list, size, 0); }
 
 ssize_t getAttribute(const OldFile& old, const char* name, char* value, std::size_t size) {
   return ::fgetxattr(old.fd, name, value, size, 0, 0);
@@ -190,12 +189,9 @@ int setCreationDate(int file, const struct stat& old) {
 // fsync reaches only the drive's cache here.
 int flush(int fd, FlushCall call) {
   switch (call) {
-    case FlushCall::barrier:
-      return ::fcntl(fd, F_BARRIERFSYNC) != -1 ? 0 : errno;
-    case FlushCall::full:
-      return ::fcntl(fd, F_FULLFSYNC) != -1 ? 0 : errno;
-    case FlushCall::fsync:
-      break;
+    case FlushCall::barrier: return ::fcntl(fd, F_BARRIERFSYNC) != -1 ? 0 : errno;
+    case FlushCall::full: return ::fcntl(fd, F_FULLFSYNC) != -1 ? 0 : errno;
+    case FlushCall::fsync: break;
   }
   return ::fsync(fd) == 0 ? 0 : errno;
 }
@@ -205,8 +201,8 @@ namespace {
 // Every signal whose default action ends a process, SIGPIPE and SIGXFSZ
 // aside (SIGIO's default is to be ignored here).
 constexpr int kEndingSignals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGEMT, SIGFPE,  SIGBUS,
-    SIGSEGV, SIGSYS,  SIGALRM, SIGTERM, SIGXCPU,   SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2,
+    SIGHUP,  SIGINT, SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGEMT,  SIGFPE,  SIGBUS,
+    SIGSEGV, SIGSYS, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2,
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ std::string auxiliaryName() {
   unsigned char random[12];
   if (os::randomBytes(random, sizeof random) != 0) {
     // Only the name's uniqueness is at stake: O_EXCL keeps the file ours.
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     uint64_t seed = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(::getpid()) << 32);
     for (auto& byte : random) byte = static_cast<unsigned char>((seed = seed * 6364136223846793005ULL + 1) >> 56);
@@ -35,12 +35,9 @@ std::string auxiliaryName() {
 // removed or renamed: refused before one is made.
 void refuseLockedFolder(int folder, bool replacing) {
   switch (os::folderLock(folder)) {
-    case os::Lock::none:
-      return;
-    case os::Lock::appendOnly:
-      throw Failure(replacing ? Step::appendOnlyFolderOfFile : Step::appendOnlyFolder);
-    case os::Lock::immutable:
-      throw Failure(replacing ? Step::immutableFolderOfFile : Step::immutableFolder);
+    case os::Lock::none: return;
+    case os::Lock::appendOnly: throw Failure(replacing ? Step::appendOnlyFolderOfFile : Step::appendOnlyFolder);
+    case os::Lock::immutable: throw Failure(replacing ? Step::immutableFolderOfFile : Step::immutableFolder);
   }
 }
 

@@ -54,8 +54,8 @@ void convertToUtf8(system::Buffer& note, std::size_t mark, const char* encoding,
     // the next unit before it refused a lone lead surrogate, and name the
     // wrong offset.
     if (pieceEnd != end && unit == 2 && isLeadSurrogate(pieceEnd - 2, bigEndian)) pieceEnd -= 2;
-    ucnv_convertEx(to.get(), from.get(), &target, text.data() + text.capacity(), &source, pieceEnd, pivot,
-                   &pivotSource, &pivotTarget, pivot + std::size(pivot), first, pieceEnd == end, &status);
+    ucnv_convertEx(to.get(), from.get(), &target, text.data() + text.capacity(), &source, pieceEnd, pivot, &pivotSource,
+                   &pivotTarget, pivot + std::size(pivot), first, pieceEnd == end, &status);
     note.discardFront(static_cast<std::size_t>(source - note.data()));
   }
   // Room was made for the longest possible result, up to the largest text.

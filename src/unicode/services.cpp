@@ -68,8 +68,8 @@ std::string toUpper(std::string_view text) {
   check(status, system::Step::upperCasing);
   // Full upper-casing grows a text at most threefold per code point.
   std::string upper(source.size() * 3 + 1, '\0');
-  int32_t length = ucasemap_utf8ToUpper(map.get(), upper.data(), static_cast<int32_t>(upper.size()),
-                                        source.data(), static_cast<int32_t>(source.size()), &status);
+  int32_t length = ucasemap_utf8ToUpper(map.get(), upper.data(), static_cast<int32_t>(upper.size()), source.data(),
+                                        static_cast<int32_t>(source.size()), &status);
   check(status, system::Step::upperCasing);
   upper.resize(static_cast<std::size_t>(length));
   return upper;

@@ -104,7 +104,8 @@ std::size_t firstInvalidUtf8(std::string_view bytes) {
 std::string repairUtf8(std::string_view text) {
   std::string repaired;
   repaired.reserve(text.size());
-  forEachSequence(text, [&](std::string_view bytes, int32_t c) { repaired += c < 0 ? std::string_view("\xEF\xBF\xBD") : bytes; });
+  forEachSequence(
+      text, [&](std::string_view bytes, int32_t c) { repaired += c < 0 ? std::string_view("\xEF\xBF\xBD") : bytes; });
   return repaired;
 }
 

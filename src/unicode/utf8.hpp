@@ -55,9 +55,7 @@ inline char32_t previousCodePoint(std::string_view text, std::size_t& i) {
 
 // The characters that end a line for the regular-expression dot:
 // LF, VT, FF, CR, NEL, LINE SEPARATOR and PARAGRAPH SEPARATOR.
-inline bool isLineTerminator(char32_t c) {
-  return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
-}
+inline bool isLineTerminator(char32_t c) { return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029; }
 
 // Unicode White_Space: exactly what "\s" matches.
 bool isWhiteSpace(char32_t c);

@@ -73,10 +73,9 @@ std::string createName(std::string_view text, std::string_view argument0) {
 }
 
 std::string markHeadingAndSubheadings(std::string_view text) {
-  std::string marked = replace(text, "(^\\s*)(?=\\S)((?!.*(#|:///Attachment)).{1,100})(?=(?:[ ]*\\n){2,})",
-                               kNone, "$1# $2$3");
-  return replace(marked,
-                 "((?:\\n *){3,})(?=[\\t\\p{Zs}]*\\S)((?!.*(#|:///Attachment)).{1,100})(?=(?:\\n *){2,})",
+  std::string marked =
+      replace(text, "(^\\s*)(?=\\S)((?!.*(#|:///Attachment)).{1,100})(?=(?:[ ]*\\n){2,})", kNone, "$1# $2$3");
+  return replace(marked, "((?:\\n *){3,})(?=[\\t\\p{Zs}]*\\S)((?!.*(#|:///Attachment)).{1,100})(?=(?:\\n *){2,})",
                  kAnchorsMatchLines, "$1## $2$3");
 }
 
