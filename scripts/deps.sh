@@ -16,7 +16,8 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtool
 # package, devscripts for hardening-check, valgrind to count instructions,
 # fusefat and dosfstools for a FAT file system to write to, and ruby to check
 # the Homebrew formula.
-TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace procps acl attr mandoc dpkg-dev lintian devscripts valgrind fusefat dosfstools ruby)
+TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace procps acl attr mandoc dpkg-dev lintian devscripts valgrind
+  fusefat dosfstools ruby)
 
 # The same on macOS, as Homebrew formulae; the Linux-only tools have none,
 # and the tests that need them say so and skip.

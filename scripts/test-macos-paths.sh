@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang
 
-configure build-macos-paths -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON -DNOTE2MD_NAMED_FILES_ONLY=ON
+configure build-macos-paths -DCMAKE_BUILD_TYPE=Release -DNOTE2MD_TESTS=ON -DNOTE2MD_WERROR=ON \
+  -DNOTE2MD_NAMED_FILES_ONLY=ON
 cmake --build build-macos-paths --target note2md
 ctest --test-dir build-macos-paths --output-on-failure -j "$(processors)" -R '^(cli|examples|write_safety\..*)$'
 NOTE2MD="$PWD/build-macos-paths/note2md" bash scripts/macos-commands.sh

@@ -19,7 +19,8 @@ expect "nothing written" note.txt "$(ls)"
 # Each letter, in any case, asks for its rewriting; each runs once, always
 # in the order H, S, A, X, L. Upper-casing may make a character three times
 # as long (U+0390).
-printf 'Title\n\nl1\nl2 \342\230\220 xatch:///Attachments/a.png http://x.org/\n\n\nSection\n\n\342\230\222 done\n' >note.txt
+printf 'Title\n\nl1\nl2 \342\230\220 xatch:///Attachments/a.png http://x.org/\n' >note.txt
+printf '\n\nSection\n\n\342\230\222 done\n' >>note.txt
 for letters in "" H S A X L; do convert -- note.txt "by$letters.md" "$letters"; done
 for letter in H S A X L; do
   expect "$letter changes this note" yes "$(cmp -s by.md "by$letter.md" || echo yes)"

@@ -8,7 +8,8 @@
 . "$here/../../bench/limits.sh"
 BENCHTOOL=${BENCHTOOL:?set BENCHTOOL to the benchtool binary}
 [ "${NOTE2MD_COUNTED:-}" = yes ] || {
-  echo "SKIP: the limits were measured on an optimised build with ICU linked in; this is ${NOTE2MD_COUNTED:-another build}"
+  echo "SKIP: the limits were measured on an optimised build with ICU linked in;"\
+    "this is ${NOTE2MD_COUNTED:-another build}"
   exit 77
 }
 
@@ -29,7 +30,11 @@ big() { "$BENCHTOOL" note $((16 << 20)) big.txt; }
 instructions() {
   local log=callgrind.log
   env -i "$(command -v valgrind)" --tool=callgrind --callgrind-out-file=/dev/null "$NOTE2MD" "$1" out.md HSAXL \
-    >/dev/null 2>"$log" || { echo "FAIL: the conversion of $1 failed: $(tail -1 "$log")" >&2; echo 999999999999; return; }
+    >/dev/null 2>"$log" || {
+    echo "FAIL: the conversion of $1 failed: $(tail -1 "$log")" >&2
+    echo 999999999999
+    return
+  }
   awk '/refs:/ { gsub(",", "", $NF); print $NF }' "$log"
 }
 

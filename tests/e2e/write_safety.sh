@@ -15,7 +15,8 @@ permissions() {
   chmod 711 outer && chmod 733 dropbox && chmod 777 shared
   # The file beforehand (- for none, or none of it) and after; a failure
   # says "Permission denied" unless the row says otherwise after a "|"
-  # ("owner": the file is another user's, which a replacement would take).
+  # ("owner": the file is another user's, which a replacement would take;
+  # "attribute": its attribute cannot be read).
   while IFS='|' read -r row reason; do
     read -r user path mode owner acl attribute want_status want_mode want_owner <<<"$row"
     [ "$user" = user ] && continue
@@ -28,7 +29,10 @@ permissions() {
     [ "$acl" = - ] || setfacl -m "$acl" "$path"
     [ "$attribute" = - ] || setfattr -n "$attribute" -v exporter "$path"
     convert setpriv --reuid "$user" --regid "$user" "$groups" -- note.txt "$path" ""
-    [ "$reason" = owner ] && reason='cannot replace a file that another user owns (">" would write into it in place)'
+    case $reason in
+    owner) reason='cannot replace a file that another user owns (">" would write into it in place)' ;;
+    attribute) reason="cannot carry over the attribute \"$attribute\": Permission denied" ;;
+    esac
     [ "$want_status" -eq 0 ] && want=$record || want="Error: cannot write \"$path\": ${reason:-Permission denied}"
     expect "$path: status, output, mode and owner" "$want_status $want $want_mode $want_owner" \
       "$status $out $(mode_owner "$path")"
@@ -41,7 +45,7 @@ user path                mode owner       acl        attribute   status mode:aft
 1001 u/p.md              640  1001:2000   -          -           0 600 1001:1001
 1001 u/ro.md             444  1001:1001   -          -           1 444 1001:1001
 1001 u/wo.md             200  1001:1001   -          -           0 200 1001:1001
-1001 u/wox.md            200  1001:1001   -          user.origin 1 200 1001:1001|cannot carry over the attribute "user.origin": Permission denied
+1001 u/wox.md            200  1001:1001   -          user.origin 1 200 1001:1001|attribute
 1001 u/other.md          644  1003:1003   -          -           1 644 1003:1003
 1001 outer/inner/new.md  -    -           -          -           0 644 1001:1001
 1001 dropbox/new.md      -    -           -          -           0 644 1001:1001
@@ -61,8 +65,10 @@ TABLE
       chattr "-$flag" locked
       case $flag:$file:$unnamed in
       a:new.md:yes) want=$record ;;
-      a:*) want="Error: cannot write \"locked/$file\": its folder is append-only: nothing in it can be renamed or removed" ;;
-      i:*) want="Error: cannot write \"locked/$file\": its folder is immutable: nothing in it can be created, renamed or removed" ;;
+      a:*) want="Error: cannot write \"locked/$file\": its folder is append-only: nothing in it can be renamed"
+        want+=" or removed" ;;
+      i:*) want="Error: cannot write \"locked/$file\": its folder is immutable: nothing in it can be created, renamed"
+        want+=" or removed" ;;
       esac
       [ "$file" = old.md ] && want+=' (">" would write into the file in place)'
       expect "folder +$flag, $file" "$want 0" "$out $(leftovers)"
@@ -105,7 +111,8 @@ TABLE
     want=$record
     # (the attribute it names is whichever the file system lists first)
     [ -n "$reason" ] && want="Error: cannot write \"acl.md\": cannot carry over the attribute: $reason"
-    expect "attributes with $fault" "$want $carried" "${out/attribute \"*\": /attribute: } $(getfattr -d -m - acl.md | grep -c =)"
+    expect "attributes with $fault" "$want $carried" \
+      "${out/attribute \"*\": /attribute: } $(getfattr -d -m - acl.md | grep -c =)"
   done <<'TABLE'
 fremovexattr:error=EPERM       2
 fgetxattr:error=ENODATA:when=1 1
@@ -453,7 +460,8 @@ durability() {
     echo previous >out.md
     convert strace -qq -o /dev/null -e "inject=fsync:error=$error:when=$when" -- note.txt out.md H
     want=$record && [ "$error" = EIO ] &&
-      want="Error: cannot write \"out.md\": the new file is in place, but its folder could not be flushed to disk: Input/output error"
+      want="Error: cannot write \"out.md\": the new file is in place, but its folder could not be flushed to disk:"\
+" Input/output error"
     expect "flush $when: $error" "$want_status $want # Title" "$status $out $(head -1 out.md)"
   done <<'TABLE'
 EINVAL 1 0
@@ -478,7 +486,9 @@ errors() {
   convert -- $'\n\x1Ba\xE2\x80\xA8b\xC2\x85c\xE2\x80\xA9d\x7F\xFF"\\e\xC2\x9F \xC3\xA9.txt' out.md ""
   [ "$(uname)" = Darwin ] && out="${out%: *}: No such file or directory"
   expect "escaped path" \
-    "Error: cannot read \"\\n\\x1Ba\\u2028b\\u0085c\\u2029d\\x7F\\xFF\\\"\\\\e\\u009F é.txt\": No such file or directory" "$out"
+    "Error: cannot read \"\\n\\x1Ba\\u2028b\\u0085c\\u2029d\\x7F\\xFF\\\"\\\\e\\u009F é.txt\":"\
+" No such file or directory" \
+    "$out"
   # Longer than PATH_MAX in all, given whole or reached through links.
   local segment hop long=""
   segment=$(printf 'd%.0s' $(seq 200))
@@ -542,11 +552,13 @@ TABLE
   fi
   # An auxiliary file that cannot be removed is named in the error line (a
   # named file, where the program makes unnamed ones).
-  convert strace -qq -o /dev/null ${named[@]+"${named[@]}"} -e inject=fsync:error=EIO:when=1 -e inject=unlinkat:error=EPERM \
+  convert strace -qq -o /dev/null ${named[@]+"${named[@]}"} -e inject=fsync:error=EIO:when=1 \
+    -e inject=unlinkat:error=EPERM \
     -- note.txt out.md ""
   left=$(find . -name '.note2md-*' | sed 's|^\./||')
   expect "an auxiliary file left" \
-    "Error: cannot write \"out.md\": Input/output error; its auxiliary file \"$left\" could not be removed: Operation not permitted 1" \
+    "Error: cannot write \"out.md\": Input/output error; its auxiliary file \"$left\" could not be removed:\
+ Operation not permitted 1" \
     "$out $(leftovers)"
   rm -f .note2md-*
   # A file system that replaces a name in two steps (smbfs: remove, then
@@ -590,7 +602,10 @@ filesystems() {
     while read -r user path mode fault after; do
       [ "$mode" = - ] || { echo previous >"$path" && chown "$user" "$path" && chmod "$mode" "$path"; }
       local run=(setpriv --reuid "$user" --regid "$user" --clear-groups)
-      [ "$fault" = - ] || { command -v strace >/dev/null || continue; run+=(strace -qq -o /dev/null -e "inject=$fault"); }
+      if [ "$fault" != - ]; then
+        command -v strace >/dev/null || continue
+        run+=(strace -qq -o /dev/null -e "inject=$fault")
+      fi
       convert unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"' "${run[@]}" \
         -- note.txt "$path" H
       expect "without /proc: $path as $user" "$record # Title 0 $after" \
@@ -635,7 +650,9 @@ TABLE
   for round in $(seq 20); do
     rm -f fat/par.md
     [ "$round" -gt 10 ] && echo previous >fat/par.md
-    for i in 1 2 3 4 5 6; do "$NOTE2MD" note.txt fat/par.md H >"par.$i" || echo "$round: $(cat "par.$i")" >>par.failed & done
+    for i in 1 2 3 4 5 6; do
+      "$NOTE2MD" note.txt fat/par.md H >"par.$i" || echo "$round: $(cat "par.$i")" >>par.failed &
+    done
     wait
   done
   [ -f par.failed ] && failed=$(count_lines <par.failed) && head -3 par.failed
@@ -676,7 +693,8 @@ $(xattr -p com.apple.TextEncoding kept.md 2>/dev/null || echo none) $(stat -f %S
   if [ "$(id -u)" -ne 0 ]; then
     echo previous >wo.md && chmod 200 wo.md
     convert -- note.txt wo.md ""
-    expect "a write-only file" "Error: cannot write \"wo.md\": cannot read its extended attributes: Permission denied" "$out"
+    expect "a write-only file" \
+      "Error: cannot write \"wo.md\": cannot read its extended attributes: Permission denied" "$out"
   fi
   # The name as the volume stores it, where it ignores case.
   echo previous >case.md
