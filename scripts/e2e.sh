@@ -6,7 +6,7 @@
 # Written for the bash of macOS (3.2).
 here=$(cd "$(dirname "$0")/../tests/e2e" && pwd)
 failed=""
-for run in cli examples write_safety:permissions write_safety:links write_safety:sticky write_safety:races \
+for run in cli examples manual write_safety:permissions write_safety:links write_safety:sticky write_safety:races \
   write_safety:signals write_safety:durability write_safety:errors write_safety:filesystems write_safety:macos; do
   script=${run%%:*} section=""
   [ "$script" = "$run" ] || section=${run#*:}
