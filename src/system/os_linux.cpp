@@ -60,7 +60,7 @@ int flushFileSystem(int fd) { return ::syncfs(fd) == 0 ? 0 : errno; }
 int randomBytes(unsigned char* bytes, std::size_t count) { return ::getentropy(bytes, count) == 0 ? 0 : errno; }
 
 int openUnnamed(int folder, mode_t mode) {
-  if (!kUnnamedFiles) {
+  if constexpr (!kUnnamedFiles) {
     errno = ENOTSUP;
     return -1;
   }
@@ -123,13 +123,13 @@ int openWithoutWaiting(int folder, const char* name) {
 }  // namespace
 
 int holdOld(int folder, const char* name) {
-  if (kUnnamedFiles) return ::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if constexpr (kUnnamedFiles) return ::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
   return openWithoutWaiting(folder, name);
 }
 
 OldFile openOld(int held, const struct stat& status, int folder, const char* name) {
   OldFile old;
-  if (!kUnnamedFiles) {
+  if constexpr (!kUnnamedFiles) {
     old.fd = held;
     return old;
   }
@@ -274,7 +274,7 @@ void catchEndingSignals(void (*handler)(int)) {
     if (::sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN)
       ::sigaction(signal, &previous, nullptr);
   }
-  if (!kKernelSignals) return;
+  if constexpr (!kKernelSignals) return;
   // The signals the C library keeps, with the return path it gives its own
   // handlers (read back from SIGHUP's, set just above).
   KernelAction library{};
@@ -289,7 +289,7 @@ void catchEndingSignals(void (*handler)(int)) {
 
 // The kernel's mask is the first word of the C library's sigset_t.
 void holdEndingSignals(sigset_t& previous) {
-  if (kKernelSignals) {
+  if constexpr (kKernelSignals) {
     previous = sigset_t{};
     ::syscall(SYS_rt_sigprocmask, SIG_BLOCK, &ending().mask, &previous, sizeof(uint64_t));
     return;
@@ -301,7 +301,7 @@ void holdEndingSignals(sigset_t& previous) {
 }
 
 void restoreSignalMask(const sigset_t& previous) {
-  if (kKernelSignals) {
+  if constexpr (kKernelSignals) {
     ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &previous, nullptr, sizeof(uint64_t));
     return;
   }
@@ -310,7 +310,7 @@ void restoreSignalMask(const sigset_t& previous) {
 
 // kill, as the C library's raise refuses the signals it keeps.
 void endBySignal(int signal) {
-  if (kKernelSignals) {
+  if constexpr (kKernelSignals) {
     const KernelAction defaultAction{};
     kernelAction(signal, &defaultAction, nullptr);
   } else {
