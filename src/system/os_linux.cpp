@@ -85,11 +85,12 @@ int renameExclusive(int folder, const char* from, const char* to) {
 
 bool knownUser(uid_t uid) {
   // Each line: the first ID inside, the first outside, how many. Without
-  // /proc there is no telling: the owners are taken as shown.
+  // /proc there is no telling: the kernel's usual overflow ID is taken for
+  // one, in a sandbox that hides /proc as anywhere.
   char map[4096];
   const Descriptor file(::open("/proc/self/uid_map", O_RDONLY | O_CLOEXEC));
   const ssize_t size = file.valid() ? ::read(file.get(), map, sizeof map - 1) : -1;
-  if (size < 0) return true;
+  if (size < 0) return uid != 65534;
   map[size] = '\0';
   const char* next = map;
   for (;;) {

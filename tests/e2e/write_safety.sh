@@ -202,6 +202,8 @@ sticky() {
     run=(setpriv --reuid "${writer%:*}" --regid "${writer#*:}" --clear-groups)
     case $namespace in
     ns) run+=(unshare --user --map-current-user) ;;
+    # (without /proc the namespace's map cannot be read)
+    noproc) run+=(unshare --user --map-root-user --mount sh -c 'mount -t tmpfs none /proc && exec "$0" "$@"') ;;
     esac
     if [ "${#run[@]}" -gt 4 ] && [ "$sandbox" = no ]; then
       echo "no user namespace can be made here: the row of $what by $writer is left out"
@@ -231,6 +233,8 @@ sticky() {
 1003:2000|group|1003:2000|-
 # (a link that a sandbox shows as the folder owner's, as both are unmapped)
 65533:65533|last|1002:1002/ns|not following a symbolic link that another user owns in a shared sticky folder
+# (the same where the sandbox hides /proc)
+65533:65533|last|1002:1002/noproc|not following a symbolic link that another user owns in a shared sticky folder
 TABLE
 }
 
