@@ -14,10 +14,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config binutils libicu-dev icu-devtool
 # acl and attr to set and read ACLs and extended attributes, mandoc to check
 # the man page, dpkg-dev for the package's Depends, lintian to check the
 # package, devscripts for hardening-check, valgrind to count instructions,
-# fusefat and dosfstools for a FAT file system to write to, and ruby to check
-# the Homebrew formula.
+# fusefat and dosfstools for a FAT file system to write to, bindfs for a FUSE
+# file system over ext4, and ruby to check the Homebrew formula.
 TEST_PACKAGES=(libgtest-dev googletest cmark-gfm strace procps acl attr mandoc dpkg-dev lintian devscripts valgrind
-  fusefat dosfstools ruby)
+  fusefat dosfstools bindfs ruby)
 
 # The same on macOS, as Homebrew formulae; the Linux-only tools have none,
 # and the tests that need them say so and skip.

@@ -43,7 +43,7 @@ void check(int error, Step step, const char* name = "") {
 OldAttributes readOldAttributes(const Destination& destination, const ExistingFile& existing) {
   OldAttributes old;
   old.status = existing.status;
-  const os::OldFile file =
+  os::OldFile file =
       os::openOld(existing.held.get(), existing.status, destination.folder.get(), destination.name.c_str());
   if (file.fd < 0 && file.path.empty()) check(errno, Step::readAttributes);
   if (int error = os::readAcl(file, old.acl, old.hasAcl); !notOffered(error)) check(error, Step::readAcl);
@@ -64,6 +64,7 @@ OldAttributes readOldAttributes(const Destination& destination, const ExistingFi
       old.extended.emplace_back(name, value);
     }
   }
+  old.open = std::move(file.opened);
   return old;
 }
 

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "system/descriptor.hpp"
 #include "system/destination.hpp"
 #include "system/existing_file.hpp"
 #include "system/os.hpp"
@@ -22,6 +23,10 @@ struct OldAttributes {
   std::vector<std::pair<std::string, std::vector<char>>> extended;  // those that go on, the ACL aside
   bool hasAcl = false;
   std::vector<char> acl;  // as the system stores it
+  // The old file open, where it was opened to be read, until the try ends: on
+  // a file system that frees a file that only an O_PATH descriptor holds
+  // (FUSE), its number could otherwise go to another file meanwhile.
+  Descriptor open;
 };
 
 // Reads what the held file `existing` hands on. Throws NameChanged when its name

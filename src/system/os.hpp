@@ -78,9 +78,10 @@ bool knownUser(uid_t uid);
 // a FIFO. A descriptor, or -1 with errno.
 int holdOld(int folder, const char* name);
 // The held file opened for its attributes: again for reading through the
-// held descriptor, as ">" would open it (a lease is broken first), or read
-// by path where it may not be read (/proc); where neither can be, by name,
-// and only while the name still holds the file `held` (ENOENT otherwise).
+// held descriptor, as ">" would open it (a lease is broken first), or for
+// writing where it may not be read, or else read by path (/proc); where none
+// of these can be, by name, and only while the name still holds the file
+// `held` (ENOENT otherwise).
 // `fd` is -1 and `path` empty, with errno, when it cannot be opened.
 struct OldFile {
   Descriptor opened;

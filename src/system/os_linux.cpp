@@ -140,8 +140,14 @@ OldFile openOld(int held, const struct stat& status, int folder, const char* nam
     old.fd = old.opened.get();
     return old;
   }
-  // No read access: the attributes are read by path.
+  // No read access: opened for writing, which the rules allowed, or else
+  // read by path.
   if (errno == EACCES) {
+    old.opened = Descriptor(::open(self.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (old.opened.valid()) {
+      old.fd = old.opened.get();
+      return old;
+    }
     old.path = self;
     return old;
   }

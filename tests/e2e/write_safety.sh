@@ -633,6 +633,26 @@ TABLE
         "$? $(cat held.out) $(head -1 np/taken.md) $(leftovers) $(mode_owner np/taken.md)"
     fi
   fi
+  # On FUSE, a file that only an O_PATH descriptor holds is freed when its
+  # name goes, and ext4 hands its number to the next file: the old file stays
+  # open until the commit, so that another user's file made meanwhile is not
+  # taken for it (here on bindfs over a small ext4, where the number comes
+  # back at once). Run by 1002 over its own file, held at its flush.
+  truncate -s 32M ext.img && mkfs.ext4 -q ext.img && mkdir ext bind
+  if ! command -v bindfs >/dev/null || ! mount -o loop ext.img ext 2>/dev/null; then
+    echo "no bindfs, or no loop device to mount ext4 on: the run over a number given again is left out"
+  else
+    chmod 777 ext && bindfs ext bind && trap 'umount bind ext; cleanup' EXIT
+    echo previous >bind/out.md && chown 1002:1002 bind/out.md
+    local held_through=(setpriv --reuid 1002 --regid 1002 --clear-groups)
+    start_held -- note.txt bind/out.md H
+    rm bind/out.md && as_user 1003 sh -c 'umask 0 && echo Other >bind/out.md'
+    wait "$tracer"
+    expect "FUSE: another user's file made while the old one is held" "1 Error: cannot write \"bind/out.md\":\
+ cannot replace a file that another user owns (\">\" would write into it in place) Other" \
+      "$? $(cat held.out) $(cat bind/out.md)"
+    umount bind ext && trap cleanup EXIT
+  fi
   need fusefat fusefat
   need mkfs.vfat dosfstools
   truncate -s 16M fat.img && mkfs.vfat fat.img >/dev/null && mkdir fat
