@@ -121,6 +121,11 @@ void carryAttributes(int file, const OldAttributes& attributes) {
   if (inherited) {
     if (int error = os::clearAcl(file); error != 0 && !notOffered(error)) throw Failure(Step::setAcl, error);
   }
+  // A umask of 0277 or a folder's default ACL may leave the new file without
+  // its owner's write permission, which setting its attributes needs; its
+  // mode is set last anyway. (Where modes cannot be set, the last step says.)
+  constexpr mode_t kOwnerReadWrite = S_IRUSR | S_IWUSR;
+  if ((now.st_mode & kOwnerReadWrite) != kOwnerReadWrite) ::fchmod(file, kOwnerReadWrite);
   for (const auto& [name, value] : attributes.extended) {
     if (int error = os::setAttribute(file, name.c_str(), value); error != 0 && !notOffered(error))
       throw Failure(Step::setAttribute, error, name);
