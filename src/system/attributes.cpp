@@ -143,10 +143,12 @@ void carryAttributes(int file, const OldAttributes& attributes) {
   }
   // Never set-user-ID or set-group-ID: the new file may belong to someone
   // else than the old one, whose bits would then lend it their rights. The
-  // group's bits only where the group is still the old one. Set after the
-  // ACL, so that the ACL cannot widen them again.
+  // group's bits only where the group is still the old one; where it is not,
+  // the old group's members count as others, who then get no more than that
+  // group had. Set after the ACL, so that the ACL cannot widen them again.
   mode_t mode = old.st_mode & 07777 & ~(S_ISUID | S_ISGID);
-  if (now.st_gid != old.st_gid) mode &= ~S_IRWXG;
+  if (now.st_gid != old.st_gid)
+    mode = (mode & ~(S_IRWXG | S_IRWXO)) | (mode & S_IRWXO & ((old.st_mode & S_IRWXG) >> 3));
   if (::fchmod(file, mode) == 0) return;
   const int error = errno;
   // A file system without modes of its own (FAT) gives every file the same:

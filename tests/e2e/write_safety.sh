@@ -19,7 +19,7 @@ permissions() {
   # "attribute": its attribute cannot be read).
   while IFS='|' read -r row reason; do
     read -r user path mode owner acl attribute want_status want_mode want_owner <<<"$row"
-    [ "$user" = user ] && continue
+    case $user in user | \#*) continue ;; esac
     # uid/group: a user with one more group
     local groups=--clear-groups
     [ "${user#*/}" != "$user" ] && groups=--groups=${user#*/} && user=${user%/*}
@@ -49,6 +49,8 @@ user path                mode owner       acl        attribute   status mode:aft
 1001 u/other.md          644  1003:1003   -          -           1 644 1003:1003
 1001 outer/inner/new.md  -    -           -          -           0 644 1001:1001
 1001 dropbox/new.md      -    -           -          -           0 644 1001:1001
+# (a group that cannot be kept, whose members had less than others: they count as others now)
+1001 u/deny.md           604  1001:2005   -          -           0 600 1001:1001
 1002 shared/acl.md       444  1001:1001   u:1002:rw  user.origin 1 464 1001:1001|owner
 1001/2000 shared/g.md    664  1003:2000   -          -           1 664 1003:2000|owner
 TABLE
