@@ -39,6 +39,7 @@ Words wordsOf(system::Step step) {
     case Step::linkMeanwhile:
       return {"a symbolic link took its place while it was being written (not followed)", false};
     case Step::keptChanging: return {"another program kept replacing it meanwhile", false};
+    case Step::auxiliaryTaken: return {"another program took its auxiliary file meanwhile", false};
     case Step::appendOnlyFolder: return {"its folder is append-only: nothing in it can be renamed or removed", false};
     case Step::appendOnlyFolderOfFile:
       return {

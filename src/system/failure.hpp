@@ -32,6 +32,7 @@ enum class Step : unsigned char {
   otherOwner,      // a file of another user, which only ">" could write into and keep theirs
   linkMeanwhile,   // a link where a file stood when the path was followed
   keptChanging,    // the name changed under every try
+  auxiliaryTaken,  // another program put its own file under the auxiliary name
   // A folder whose names cannot be removed or renamed, for a new file and
   // for an existing one, which ">" would write into in place.
   appendOnlyFolder,

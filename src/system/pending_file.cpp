@@ -139,6 +139,19 @@ void PendingFile::discard(Failure& failure) {
   }
 }
 
+void PendingFile::refuseIfTaken() {
+  // In a folder where others may write, another program may have moved the
+  // auxiliary file away and put its own in its place, which the rename would
+  // then put in place. The file is held open: its number is still its own.
+  struct stat own {};
+  if (::fstat(file_.get(), &own) != 0) throw Failure(Step::write, errno);
+  if (holds(folder_, name_, own)) return;
+  forgetOnSignal();
+  name_.clear();
+  state_ = State::removed;
+  throw Failure(Step::auxiliaryTaken);
+}
+
 void PendingFile::keepIfOnlyCopy(const std::string& name, int error) {
   // A file system that replaces a name in two steps (smbfs: remove, then
   // rename) may fail between them: the old file is gone, and this is the only
@@ -162,6 +175,7 @@ PendingFile::Placed PendingFile::commit(const std::string& name, const struct st
   bool never = false;
   if (replacing == nullptr) {
     // An unnamed file appears whole under a new name in one step.
+    if (state_ == State::named) refuseIfTaken();
     const int error = state_ == State::unnamed ? os::nameUnnamed(fd(), folder_, name.c_str(), never)
                                                : renameExclusive(folder_, name_.c_str(), name.c_str());
     if (never) return Placed::cannotName;
@@ -177,6 +191,7 @@ PendingFile::Placed PendingFile::commit(const std::string& name, const struct st
       if (never) return Placed::cannotName;
       if (error != 0) throw Failure(Step::write, error);
     }
+    refuseIfTaken();
     if (!holds(folder_, name, *replacing)) return Placed::changed;
     if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) keepIfOnlyCopy(name, errno);
   }

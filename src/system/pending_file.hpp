@@ -14,7 +14,7 @@
 //              of the new text once the destination is gone (a rename that
 //              failed halfway), and named in the error line: name_ empty;
 //   removed    its auxiliary name removed (abandon, discard or the
-//              destructor): name_ empty, nothing left.
+//              destructor), or taken by another program: name_ empty.
 // Naming, committing and removing happen with the ending signals held, so
 // that a signal finds the file either pending and registered, or not. Each
 // call asserts the state it needs; a misuse is a bug of the caller.
@@ -73,6 +73,9 @@ class PendingFile {
   template <typename Make>
   int makeAuxiliary(Make make);
   int remove();
+  // Throws Failure (auxiliaryTaken) where the auxiliary name no longer holds
+  // this file, which is then no longer in its care.
+  void refuseIfTaken();
   // After the rename over `name` failed with `error`: throws Failure, and
   // keeps the file where the destination is gone, unless it can be put in
   // place as a new file after all (then returns).

@@ -434,6 +434,20 @@ TABLE
   done
   expect "six runs at once over a private file, 20 rounds: changed, left" "0 0" "$changed $(leftovers)"
 
+  # An auxiliary file that another user moves away and replaces with one of
+  # theirs, in a folder where they may write, is not put in place: that file
+  # is theirs (here made named, and moved while the run is held at its flush).
+  mkdir -m 777 pub && echo previous >pub/out.md
+  pending_openat pub/out.md
+  echo previous >pub/out.md
+  start_held ${named[@]+"${named[@]}"} -- note.txt pub/out.md ""
+  as_user 1003 sh -c 'cd pub && a=$(ls -A | grep "^\.note2md-") && mv "$a" moved && echo Planted >"$a"'
+  wait "$tracer"
+  expect "an auxiliary file taken away" \
+    "1 Error: cannot write \"pub/out.md\": another program took its auxiliary file meanwhile previous" \
+    "$? $(cat held.out) $(cat pub/out.md)"
+  rm -rf pub
+
   # A write lease (a file server's oplock) is broken as for ">": the run
   # waits until its holder gives it up, then writes.
   if [ "$(uname)" = Linux ]; then
