@@ -11,8 +11,8 @@
 namespace note2md::system {
 namespace {
 
-// Throws when a rule refuses the held file `file`.
-void applyRules(const Destination& destination, const struct stat& file) {
+// Throws when a rule refuses the held file `file`, open as `held`.
+void applyRules(const Destination& destination, int held, const struct stat& file) {
   const struct stat& folder = destination.folderStatus;
   const uid_t caller = ::geteuid();
   // The kernel's rule for files in shared sticky folders (protected_regular),
@@ -21,10 +21,11 @@ void applyRules(const Destination& destination, const struct stat& file) {
   if (isSharedSticky(folder) && !sameUser(file.st_uid, caller) && !sameUser(file.st_uid, folder.st_uid))
     throw Failure(Step::stickyFile);
   // Only where ">" could write: root may, anyone else needs write permission.
-  // By name: should another file have taken it since, the commit finds out.
-  if (::faccessat(destination.folder.get(), destination.name.c_str(), W_OK, AT_EACCESS) != 0) {
-    if (errno == ENOENT) throw NameChanged{};
-    throw Failure(Step::write, errno);
+  // (Where that is asked by name, another file that took it since is found
+  // out by the commit.)
+  if (const int error = os::mayWrite(held, destination.folder.get(), destination.name.c_str()); error != 0) {
+    if (error == ENOENT) throw NameChanged{};
+    throw Failure(Step::write, error);
   }
   // ">" keeps the file its owner's; a replacement is the caller's unless the
   // caller may give it away, which only root may (and in a user namespace
@@ -58,7 +59,7 @@ std::optional<ExistingFile> checkExisting(const Destination& destination) {
   if (S_ISDIR(file.status.st_mode)) throw Failure(Step::write, EISDIR);
   // Renaming over a device or a pipe would replace the node itself.
   if (!S_ISREG(file.status.st_mode)) throw Failure(Step::notRegular);
-  applyRules(destination, file.status);
+  applyRules(destination, file.held.get(), file.status);
   // A file with other hard links keeps the name given: the stored one may be
   // another link's.
   file.name = file.status.st_nlink == 1 ? os::storedName(folder, destination.name) : destination.name;

@@ -77,6 +77,10 @@ bool knownUser(uid_t uid);
 // for reading, or for writing where only that is allowed, never waiting on
 // a FIFO. A descriptor, or -1 with errno.
 int holdOld(int folder, const char* name);
+// Whether the caller may write the held file `held` (`name` in `folder`),
+// as the kernel decides for ">": 0 or the errno. By the descriptor where the
+// system can tell so (Linux 5.8 and later), else by name.
+int mayWrite(int held, int folder, const char* name);
 // The held file opened for its attributes: again for reading through the
 // held descriptor, as ">" would open it (a lease is broken first), or for
 // writing where it may not be read, or else read by path (/proc); where none

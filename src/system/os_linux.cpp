@@ -128,6 +128,13 @@ int holdOld(int folder, const char* name) {
   return openWithoutWaiting(folder, name);
 }
 
+int mayWrite(int held, int folder, const char* name) {
+  if (::faccessat(held, "", W_OK, AT_EACCESS | AT_EMPTY_PATH) == 0) return 0;
+  // An older kernel knows no AT_EMPTY_PATH here.
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  return ::faccessat(folder, name, W_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
 OldFile openOld(int held, const struct stat& status, int folder, const char* name) {
   OldFile old;
   if constexpr (!kUnnamedFiles) {

@@ -100,6 +100,8 @@ int holdOld(int folder, const char* name) {
   return ::openat(folder, name, O_WRONLY | flags);
 }
 
+int mayWrite(int, int folder, const char* name) { return ::faccessat(folder, name, W_OK, AT_EACCESS) == 0 ? 0 : errno; }
+
 // The held descriptor is open for reading (or writing) already.
 OldFile openOld(int held, const struct stat&, int, const char*) {
   OldFile old;

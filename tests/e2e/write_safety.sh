@@ -405,16 +405,18 @@ races() {
     file) as_user 1001 sh -c 'umask 0 && echo Other >st/held.md' ;;
     fifo) mkfifo st/held.md ;;
     link) ln -s ../other.txt st/held.md ;;
+    folder) mkdir st/held.md && echo Other >st/held.md/x ;;
     esac
     wait "$tracer"
     expect "a $what put in place of the file while held" "1 Error: cannot write \"st/held.md\": $reason 0" \
       "$? $(cat held.out) $(leftovers)"
-    [ "$what" = fifo ] || expect "the $what put in place keeps its text" "Other" "$(head -1 st/held.md)"
-    rm -f st/held.md
+    [ "$what" = fifo ] || expect "the $what put in place keeps its text" "Other" "$(cat st/held.md/x st/held.md 2>/dev/null)"
+    rm -rf st/held.md
   done <<'TABLE'
 file|not replacing a file that another user owns in a shared sticky folder
 fifo|not a regular file
 link|a symbolic link took its place while it was being written (not followed)
+folder|Is a directory
 TABLE
 
   # A private file that parallel runs replace keeps its owner, mode, ACL and
