@@ -13,10 +13,13 @@ namespace {
 
 bool notOffered(int error) { return os::notOffered(error, os::Offer::attributes); }
 
-// Reads a list or a value into `bytes`, growing it as the size changes: 0 or
-// the errno.
+// Reads a list or a value into `bytes`, growing it as the size changes: 0,
+// the errno of asking for the size, or minus the errno of reading what the
+// size was given for: a file system that said there is something to read has
+// offered it, and may not then lose it as not offered.
 template <typename Read>
 int readAll(std::vector<char>& bytes, Read read) {
+  bytes.clear();
   for (;;) {
     ssize_t size = read(nullptr, 0);
     if (size < 0) return errno;
@@ -27,13 +30,17 @@ int readAll(std::vector<char>& bytes, Read read) {
       bytes.resize(static_cast<std::size_t>(size));
       return 0;
     }
-    if (errno != ERANGE) return errno;
+    if (errno != ERANGE) {
+      bytes.clear();
+      return -errno;
+    }
   }
 }
 
 // A file system that works by path (FUSE) may answer ENOENT for an open
-// file whose name has gone: then it has.
+// file whose name has gone: then it has. (A negative errno: see readAll.)
 void check(int error, Step step, const char* name = "") {
+  if (error < 0) error = -error;
   if (error == ENOENT) throw NameChanged{};
   if (error != 0) throw Failure(step, error, name);
 }
@@ -55,7 +62,7 @@ OldAttributes readOldAttributes(const Destination& destination, const ExistingFi
     if (mustNotCarry(name)) continue;
     error = readAll(value, [&](char* bytes, std::size_t size) { return os::getAttribute(file, name, bytes, size); });
     // Gone since the list was read, or not to be had on this file system.
-    if (error == os::kNoAttribute || notOffered(error)) continue;
+    if (error == os::kNoAttribute || error == -os::kNoAttribute || notOffered(error)) continue;
     check(error, Step::readAttribute, name);
     if (os::isAcl(name)) {
       old.hasAcl = true;

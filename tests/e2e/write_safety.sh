@@ -120,6 +120,12 @@ fremovexattr:error=EPERM       2
 fgetxattr:error=ENODATA:when=1 1
 fsetxattr:error=EIO            2 Input/output error
 TABLE
+  # A list of attributes that fails after its size came is no file system
+  # without them: the file would lose them all.
+  convert strace -qq -o /dev/null -e inject=flistxattr:error=EOPNOTSUPP:when=2 -- note.txt acl.md ""
+  expect "the list of attributes fails after its size" \
+    "Error: cannot write \"acl.md\": cannot read its extended attributes: Operation not supported 2" \
+    "$out $(getfattr -d -m - acl.md | grep -c =)"
   # A new file that starts without its owner's write permission (umask 0277)
   # still takes the attributes, which need it (but from root).
   echo previous >u/own.md && chown 1001:1001 u/own.md && chmod 600 u/own.md && setfattr -n user.origin -v x u/own.md
