@@ -25,7 +25,8 @@ trap 'rm -rf "$WORK"' EXIT
 
 ICU_TIMEOUT=5
 pass() {
-  awk -v v="$1" -v limit="$2" -v op="$3" 'BEGIN { ok = (op == "<=") ? v <= limit : v >= limit; print ok ? "yes" : "NO" }'
+  awk -v v="$1" -v limit="$2" -v op="$3" \
+    'BEGIN { ok = (op == "<=") ? v <= limit : v >= limit; print ok ? "yes" : "NO" }'
 }
 seconds_or_timeout() { "$TOOL" wall "$1" "${@:2}" || true; }
 fs_of() { df -T "$1" | awk 'NR==2 {print $2}'; }

@@ -43,7 +43,10 @@ situation() {
     mkdir out && echo previous >out/a.md && chmod 444 out/a.md && chown -R "$(run_as 1001 id -u)" out
     out=$(run_as 1001 note2md note.txt out/a.md H)
     ;;
-  ro/a.md) mkdir ro && chown "$(run_as 1001 id -u)" ro && chmod 555 ro && out=$(run_as 1001 note2md note.txt ro/a.md H) ;;
+  ro/a.md)
+    mkdir ro && chown "$(run_as 1001 id -u)" ro && chmod 555 ro
+    out=$(run_as 1001 note2md note.txt ro/a.md H)
+    ;;
   shared/c.md)
     [ "$(id -u)" -eq 0 ] || { why="only root can make another user's file"; return 1; }
     mkdir shared && echo previous >shared/c.md && chown 1002:2000 shared/c.md && chmod 664 shared/c.md
@@ -124,5 +127,5 @@ sh example3.txt
 while IFS="$(printf '\t')" read -r note record; do
   expect "man: a folder of notes, $note" "$(note2md "$note" alone.md HSAXL)" "$record"
 done <records.tsv
-expect "man: a folder of notes, as many records as notes" "$(ls notes/*.txt | count_lines)" "$(count_lines <records.tsv)"
+expect "man: a folder of notes, a record each" "$(ls notes/*.txt | count_lines)" "$(count_lines <records.tsv)"
 finish

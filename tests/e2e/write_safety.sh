@@ -130,7 +130,8 @@ TABLE
   # still takes the attributes, which need it (but from root).
   echo previous >u/own.md && chown 1001:1001 u/own.md && chmod 600 u/own.md && setfattr -n user.origin -v x u/own.md
   convert as_user 1001 sh -c 'umask 277 && exec "$0" "$@"' -- note.txt u/own.md ""
-  expect "umask 0277" "$record 600 user.origin" "$out $(file_stat %a %Lp u/own.md) $(getfattr -m - u/own.md | sed -n 2p)"
+  expect "umask 0277" "$record 600 user.origin" \
+    "$out $(file_stat %a %Lp u/own.md) $(getfattr -m - u/own.md | sed -n 2p)"
   # A file system without permission bits (FAT through FUSE) answers ENOSYS:
   # the new file stays as it is where that is no wider than the old one.
   # the old file's mode | the status, then the mode after
