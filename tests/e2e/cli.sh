@@ -85,6 +85,13 @@ expect "output over input" "0:ok" "$status:$(cat self.txt)"
 printf 'Title\n' >note.txt
 "$NOTE2MD" note.txt closed.md "" >&-
 expect "standard output closed" "1:Title" "$?:$(cat closed.md)"
+# So is a record cut short: standard output a file that may grow to 1024
+# bytes, the record's line as long, which leaves out its line feed.
+printf '%s\n\nTag(s): ' "$(printf 'n%.0s' $(seq 100))" >cut.txt && cp cut.txt tag.txt && echo x >>tag.txt
+length=$("$NOTE2MD" tag.txt cut.md "" | awk '{ print length($0) }')
+awk -v n=$((1024 - length + 1)) 'BEGIN { while (n-- > 0) printf "x"; print "" }' >>cut.txt
+bash -c 'ulimit -f 1 && exec "$0" "$@" >cut.out' "$NOTE2MD" cut.txt cut.md ""
+expect "a record cut short" "1 1024" "$? $(wc -c <cut.out | tr -d ' ')"
 
 # A short note is named after the last "/" of the program's path and on.
 while IFS='|' read -r program name; do

@@ -91,6 +91,12 @@ TABLE
   attributes=$(getfacl -cp acl.md; getfattr -d -m - acl.md)
   convert -- note.txt acl.md ""
   expect "ACL and attributes kept" "$record $attributes" "$out $(getfacl -cp acl.md; getfattr -d -m - acl.md)"
+  # A program's capabilities belong to the old content and stay behind; what
+  # is listed after them goes on.
+  echo previous >cap.md && setfattr -n security.capability -v 0x0000000200200000000000000000000000000000 cap.md
+  setfattr -n user.after -v x cap.md
+  convert -- note.txt cap.md ""
+  expect "capabilities stay behind" "$record user.after" "$out $(getfattr -m - cap.md | sed -n 2,3p)"
   # A new file gets the folder's default ACL as from ">", no explicit mode.
   mkdir dacl && setfacl -d -m u:1005:rw,m::rw,o::- dacl
   cat note.txt >dacl/shell.md && cp -p note.txt dacl/plain.md && setfacl -b dacl/plain.md
@@ -120,6 +126,16 @@ fremovexattr:error=EPERM       2
 fgetxattr:error=ENODATA:when=1 1
 fsetxattr:error=EIO            2 Input/output error
 TABLE
+  # The ACL that a default one gave the new file must go, or the run stops.
+  convert strace -qq -o /dev/null -e inject=fremovexattr:error=EPERM -- note.txt dacl/plain.md ""
+  expect "an inherited ACL that cannot be removed" \
+    "Error: cannot write \"dacl/plain.md\": cannot set its access control list: Operation not permitted" "$out"
+  # An owner that cannot be kept stops the run: the file would become root's.
+  echo previous >theirs.md && chown 65534:65534 theirs.md
+  convert strace -qq -o /dev/null -e inject=fchown:error=EIO -- note.txt theirs.md ""
+  expect "an owner that cannot be kept" \
+    "Error: cannot write \"theirs.md\": cannot set its owner: Input/output error 65534:65534" \
+    "$out $(file_stat %u:%g %u:%g theirs.md)"
   # A list of attributes that fails after its size came is no file system
   # without them: the file would lose them all.
   convert strace -qq -o /dev/null -e inject=flistxattr:error=EOPNOTSUPP:when=2 -- note.txt acl.md ""
@@ -249,6 +265,8 @@ sticky() {
 65533:65533|last|1002:1002/ns|not following a symbolic link that another user owns in a shared sticky folder
 # (the same where the sandbox hides /proc)
 65533:65533|last|1002:1002/noproc|not following a symbolic link that another user owns in a shared sticky folder
+# (the caller's own file in a sandbox, whose owner the namespace maps)
+1002:1002|file|1002:1002/ns|-
 TABLE
 }
 
