@@ -34,7 +34,6 @@ TEST(Flush, FallsBackOnlyWhereTheFileSystemDoesNotOfferACall) {
       {durable, 0, 0, 0, 0, "f", 0},
       {durable, 0, ENOTTY, EIO, 0, "fs", EIO},
       {durable, 0, ENOSPC, 0, 0, "f", ENOSPC},
-      {durable, 0, EINTR, 0, 0, "f", EINTR},
       {durable, 0, ENOTTY, EROFS, 0, "fs", 0},  // nothing to flush on a read-only file system
       {durable, 0, EBADF, 0, 0, "f", 0},
       {folder, 0, 0, 0, 0, "f", 0},
@@ -65,9 +64,10 @@ TEST(Flush, FallsBackOnlyWhereTheFileSystemDoesNotOfferACall) {
   }
 }
 
-// The attributes that stay with the old file, as the README lists them, and
-// on macOS what Apple's safe save drops (its own table, and a name's flags
-// suffix); anything else goes on.
+// The attributes that stay with the old file: named ones (not every name of
+// the list again, which would restate it), a prefix, and on macOS what
+// Apple's safe save drops (its own table, and a name's flags suffix); names
+// close to them go on.
 TEST(Attributes, WhatBelongsToTheOldContentOrTheSystemStaysBehind) {
   struct Row {
     const char* name;
@@ -75,14 +75,8 @@ TEST(Attributes, WhatBelongsToTheOldContentOrTheSystemStaysBehind) {
     bool staysOnMac;  // on macOS
   };
   const Row rows[] = {
-      {"security.capability", true, true},
       {"security.ima", true, true},
-      {"security.evm", true, true},
       {"com.apple.quarantine", true, true},
-      {"com.apple.macl", true, true},
-      {"com.apple.provenance", true, true},
-      {"com.apple.rootless", true, true},
-      {"com.apple.decmpfs", true, true},
       {"com.apple.cs.CodeDirectory", true, true},
       {"com.apple.TextEncoding", false, true},
       {"com.apple.ResourceFork", false, true},
