@@ -109,6 +109,7 @@ TABLE
   # nothing is written. The fault | how many of the two the file has after |
   # the error, if any
   while read -r fault carried reason; do
+    case $fault in \#*) continue ;; esac
     echo previous >acl.md
     setfacl -m u:1005:rw,g::---,m::rw acl.md && setfattr -n user.origin -v exporter acl.md
     convert strace -qq -o /dev/null -e "inject=$fault" -- note.txt acl.md ""
@@ -120,6 +121,8 @@ TABLE
   done <<'TABLE'
 fremovexattr:error=EPERM       2
 fgetxattr:error=ENODATA:when=1 1
+# (gone between its size and its value: still passed over, not a failure)
+fgetxattr:error=ENODATA:when=2 1
 fsetxattr:error=EIO            2 Input/output error
 TABLE
   # The ACL that a default one gave the new file must go, or the run stops.
@@ -352,8 +355,9 @@ HUP named
 32 named
 33 named
 HUP ignored
-# (a signal not held while the auxiliary name is made and registered leaves it)
-TERM built naming
+# (a signal not held while the auxiliary name is made and registered leaves it;
+# HUP, as a mask shifted either way lets it through)
+HUP built naming
 # (the README's promise: a signal at the rename finds the new text in place)
 TERM built rename
 TABLE
@@ -562,13 +566,18 @@ errors() {
   # Some steps fail with their own reason: the call; the line of the trace
   # above that it fails on; the error; what the error line says of it.
   while IFS=';' read -r call line error reason; do
+    case $call in \#*) continue ;; esac
     when=$(grep "^$call(" trace.log | grep -n -m1 -E "$line" | cut -d: -f1)
+    # (a call that this build does not make)
+    [ -n "$when" ] || continue
     echo previous >out.md
     convert strace -qq -o /dev/null -e "inject=$call:error=$error:when=$when" -- note.txt out.md ""
     expect "$call fails with $error on $line" "Error: cannot write \"out.md\": $reason previous" "$out $(cat out.md)"
   done <<'TABLE'
 openat;O_TMPFILE|"\.note2md-;EACCES;cannot create a file in its folder: Permission denied
 newfstatat;"out\.md";EIO;Input/output error
+# (the held file opened again for its attributes: a failure must not leave another descriptor in its place)
+openat;/proc/self/fd/;EIO;cannot read its attributes: Input/output error
 TABLE
   # A write that a signal interrupts goes on: the record is printed, the
   # file holds the whole text (a short file must never pass for written).
@@ -638,6 +647,7 @@ filesystems() {
     # user | the output | its mode beforehand (- for none) | a fault: linking
     # a descriptor refused, as before Linux 6.10 for all but root | its mode after
     while read -r user path mode fault after; do
+      case $user in \#*) continue ;; esac
       [ "$mode" = - ] || { echo previous >"$path" && chown "$user" "$path" && chmod "$mode" "$path"; }
       local run=(setpriv --reuid "$user" --regid "$user" --clear-groups)
       if [ "$fault" != - ]; then
@@ -652,7 +662,8 @@ filesystems() {
 0    np/new.md  -   -                          644
 0    np/old.md  644 -                          644
 1001 np/wo.md   200 -                          200
-1001 np/late.md -   linkat:error=ENOENT:when=2 644
+# (no unnamed file can ever be named: one named try follows, not tries without end)
+1001 np/late.md -   linkat:error=ENOENT:when=2+ 644
 TABLE
     # The name taken while the run writes a new file, and then no naming
     # (linkat #4: its unnamed file, given an auxiliary name for the rename):
