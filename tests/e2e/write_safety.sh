@@ -103,11 +103,10 @@ TABLE
   expect "no ACL kept" "$(getfacl -cp note.txt)" "$(getfacl -cp dacl/plain.md)"
 
   need strace
-  # The new file has no ACL, so none is removed (a share may refuse that
-  # where it lets the file be written): both go on. An attribute gone by the
-  # time it is read (ENODATA): the other goes on. One that cannot be set:
-  # nothing is written. The fault | how many of the two the file has after |
-  # the error, if any
+  # The new file has no ACL, so none is removed (a share may refuse that):
+  # both go on. An attribute gone by the time it is read (ENODATA): the other
+  # goes on. One that cannot be set: nothing is written. The fault | how many
+  # of the two the file has after | the error, if any
   while read -r fault carried reason; do
     case $fault in \#*) continue ;; esac
     echo previous >acl.md
@@ -285,11 +284,10 @@ pending_openat() {
 }
 
 # start_held [--at CALL[:when=N]] STRACE-OPTION... -- NOTE2MD-ARGUMENT...:
-# starts a run whose first fsync (or CALL, then the only call traced) strace
-# holds back for a second, and waits until the run is held there (for fsync:
-# until its new file is open). Sets $tracer (strace) and $pid (the run); the
-# run prints to held.out. A signal named in $ignored is ignored by the
-# caller; the run starts through the command in $held_through, if any.
+# starts a run (through $held_through, if set) whose first fsync, or CALL,
+# then the only call traced, strace holds back for a second, and waits until
+# it is held there (for fsync: until its new file is open). Sets $tracer and
+# $pid; the run prints to held.out; a signal in $ignored is ignored.
 start_held() {
   local hold=fsync:when=1 options=()
   [ "$1" = --at ] && hold=$2 && options=(-f --seccomp-bpf -e "trace=${2%%:*}") && shift 2
@@ -371,15 +369,13 @@ races() {
   need strace
   need pgrep procps
   printf 'Other\n' >other.txt && mkdir st && chmod 1777 st && chown 65534:65534 st
-  # who comes second | the path | what they put there meanwhile (their run,
-  # or a link to other.txt) | after the held run's status and output (- for
-  # the record): what the path holds
+  # who comes second | the path | what they put there (their run, or a link
+  # to other.txt) | the held run's error (- for the record) | the text after
   local rows='0|new.md|run|-|Title
 65533|st/new.md|run|not replacing a file that another user owns in a shared sticky folder|Other
 0|linked.md|link|a symbolic link took its place while it was being written (not followed)|Other'
-  # Each row as the program writes here; with a named file, renamed only if
-  # the name is free, as macOS does; and with a named file on a file system
-  # that cannot rename that way (renameat2 says EINVAL).
+  # Each row as built; with a named file, renamed only where the name is free
+  # (macOS); and so on a file system that cannot rename so (renameat2: EINVAL).
   local options=() kind
   for kind in built named fallback; do
     while IFS='|' read -r user path what reason text; do
@@ -563,12 +559,12 @@ errors() {
       expect "$call fails (call $when): a sound outcome, nothing left" "yes 0" "$ok $(leftovers)"
     done
   done
-  # Some steps fail with their own reason: the call; the line of the trace
-  # above that it fails on; the error; what the error line says of it.
+  # Some steps fail with their own reason (where this build makes the call):
+  # the call; the line of the trace above that it fails on; the error; what
+  # the error line says of it.
   while IFS=';' read -r call line error reason; do
     case $call in \#*) continue ;; esac
     when=$(grep "^$call(" trace.log | grep -n -m1 -E "$line" | cut -d: -f1)
-    # (a call that this build does not make)
     [ -n "$when" ] || continue
     echo previous >out.md
     convert strace -qq -o /dev/null -e "inject=$call:error=$error:when=$when" -- note.txt out.md ""
