@@ -354,8 +354,8 @@ HUP named
 33 named
 HUP ignored
 # (a signal not held while the auxiliary name is made and registered leaves it;
-# HUP, as a mask shifted either way lets it through)
-HUP built naming
+# XCPU, which a mask shifted by one or two bits lets through)
+XCPU built naming
 # (the README's promise: a signal at the rename finds the new text in place)
 TERM built rename
 TABLE
