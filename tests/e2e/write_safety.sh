@@ -178,8 +178,7 @@ links() {
   convert -- note.txt c1 ""
   expect "$most links in a row" "$record Title" "$out $(head -1 "c$((most + 1))")"
   ln -s b.md a.md && ln -s a.md b.md && ln -s nowhere/ slash.md && mkfifo fifo && echo precious >log.txt
-  # A device: one of our own where we may make it, so that a broken build
-  # run as root cannot replace the system's /dev/null.
+  # A device of our own where one can be made: a broken build run as root must not replace /dev/null.
   mknod null c 1 3 2>/dev/null || ln -s /dev/null null
   # A folder open as descriptor 3: /dev/fd/3 leads into it, and anywhere.
   exec 3<sub
@@ -402,12 +401,10 @@ races() {
         "$status $(cat held.out) $(head -1 "$path") $(leftovers)"
     done <<<"$rows"
   done
-  # The file the rules allowed is held to the commit: what another took its
-  # place with meanwhile (here while the run is held at its access check) is
-  # looked at anew, never taken for it, even where its number is the old
-  # one's; where nothing did (FUSE replaces a name in two steps), the file is
-  # a new one. What is put in place of root's file | the reason (- for the
-  # record) | what the path holds then
+  # The file the rules allowed is held to the commit: what took its place meanwhile (the run held at its access
+  # check) is looked at anew, never taken for it, even with the old one's number; where nothing did (FUSE replaces
+  # a name in two steps), the file is new. What is put in place of root's file | the reason (- for the record) |
+  # what the path holds then
   while IFS='|' read -r what reason text; do
     echo previous >st/held.md
     start_held --at faccessat2 -- note.txt st/held.md ""
@@ -518,11 +515,9 @@ TABLE
 
 # Error lines name the real cause and stay one line; long paths work.
 errors() {
-  # Line feed, escape, U+2028, U+0085, U+2029, DEL, and a byte that is not
-  # UTF-8, in the name of a note that is not there: this row checks the
-  # escaping. Linux says "No such file or directory"; APFS documents only
-  # that it refuses such a name when a file is made (the macos section
-  # checks that), so there the reason is not compared.
+  # Line feed, escape, U+2028, U+0085, U+2029, DEL and a byte that is not UTF-8 in the name of a note that is not
+  # there: this row checks the escaping. Linux says "No such file or directory"; APFS documents only that it refuses
+  # such a name when a file is made (the macos section checks that), so there the reason is not compared.
   convert -- $'\n\x1Ba\xE2\x80\xA8b\xC2\x85c\xE2\x80\xA9d\x7F\xFF"\\e\xC2\x9F \xC3\xA9.txt' out.md ""
   [ "$(uname)" = Darwin ] && out="${out%: *}: No such file or directory"
   expect "escaped path" \
