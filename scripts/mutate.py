@@ -94,8 +94,11 @@ def candidates(src_root):
 def sh(cmd, cwd, timeout):
     # Its own process group, killed afterwards: a mutant that loops forever must not outlive the
     # test that timed out on it.
-    p = subprocess.Popen(cmd, cwd=cwd, shell=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                         text=True, start_new_session=True)
+    # A mutant that loses a descriptor's number acts on descriptor 0: the suite gets a stdin of its
+    # own, so that a run as root changes the mode or owner of this file, not those of /dev/null.
+    with open(os.path.join(cwd, 'stdin'), 'a+') as stdin:
+        p = subprocess.Popen(cmd, cwd=cwd, shell=True, stdin=stdin, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True, start_new_session=True)
     try:
         out, _ = p.communicate(timeout=timeout); rc = p.returncode
     except subprocess.TimeoutExpired:
