@@ -649,7 +649,7 @@ filesystems() {
       local run=(setpriv --reuid "$user" --regid "$user" --clear-groups)
       if [ "$fault" != - ]; then
         command -v strace >/dev/null || continue
-        run+=(strace -qq -o /dev/null -e "inject=$fault")
+        run=(strace -qq -o /dev/null -e "inject=$fault" "${run[@]}")
       fi
       convert unshare --mount --propagation private sh -c 'umount -l /proc && exec "$0" "$@"' "${run[@]}" \
         -- note.txt "$path" H
